@@ -1,0 +1,6 @@
+#include "recordstore/console.h"
+
+int main() {
+  recordstore::PrintLine("Die Vernam-Verschluesselung:");
+  recordstore::EndProgram(0);
+}

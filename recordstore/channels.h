@@ -1,0 +1,102 @@
+// Numbered binary file channels 1 to 254, each a buffered file with its own
+// position. Nothing here prints or stops the program; every transfer yields a
+// status and failures are also kept per channel, so that a run can refuse to
+// report success after a lost byte.
+#ifndef RECORDSTORE_CHANNELS_H_
+#define RECORDSTORE_CHANNELS_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "recordstore/bytes.h"
+
+namespace recordstore {
+
+constexpr int kFirstChannel = 1;
+constexpr int kLastChannel = 254;
+
+// Channel statuses.
+constexpr int kStatusDone = 0;        // done; a read that found fewer bytes included
+constexpr int kStatusRefused = 1;     // channel not open, zero-byte read, bad number,
+                                      // open already, size not measurable
+constexpr int kStatusCannotOpen = 2;  // no open step succeeded
+constexpr int kStatusShortWrite = 3;  // fewer bytes stored than asked, or a failed move
+
+enum class OpenPolicy {
+  // Existing file for reading and writing, never shortened; else a new empty
+  // file (only when none exists); else the existing file read-only.
+  kUpdateOrCreate,
+  // Existing file for reading only.
+  kReadOnly,
+  // Created, or cut to zero length, for writing only.
+  kWriteWithTruncation,
+};
+
+// Opens `name` on `channel`. Returns kStatusDone with position 0 and the size
+// recorded; kStatusRefused for a number outside 1..254, an open channel (left
+// as it was) or a size that cannot be measured; kStatusCannotOpen when no
+// step of the policy opens the file.
+int OpenChannel(int channel, const ByteString& name, OpenPolicy policy);
+
+// Opens `channel` read-and-write on a new temporary file created exclusively
+// with permission bits `mode` in the folder of `final_name`, to become that
+// file on CommitChannel. The temporary file is removed by DiscardChannel and
+// when the process ends by a signal (see platform.h). Returns kStatusDone,
+// kStatusRefused (bad number, open already) or kStatusCannotOpen.
+int OpenTemporaryChannel(int channel, const ByteString& final_name, int mode);
+
+// For a channel from OpenTemporaryChannel: writes out the buffer, fsyncs and
+// closes the file, renames it over its final name and fsyncs the folder. The
+// channel is not open afterwards. Returns true when every step succeeded and
+// no earlier write on the channel failed; on false the temporary file is
+// removed and a file of the final name is as it was (unless only the final
+// fsync of the folder failed).
+bool CommitChannel(int channel);
+
+// For a channel from OpenTemporaryChannel: closes it and removes its
+// temporary file. Returns false when the removal failed.
+bool DiscardChannel(int channel);
+
+// Writes out and closes every open channel, lowest number first, whatever
+// fails on the way; a temporary channel is discarded. Returns true when every
+// channel's bytes were written out and its file closed cleanly, false when
+// any write, flush or close on any channel failed since it was opened.
+bool CloseAllChannels();
+
+// Writes `size` bytes at the position. Returns kStatusDone; kStatusRefused on
+// a channel that is not open (nothing written); kStatusShortWrite when fewer
+// bytes were stored (the position advances by those stored). A failure that
+// only shows when the buffer is written out is kept for ChannelWriteFailed
+// and CloseAllChannels.
+int WriteBytes(int channel, const char* data, size_t size);
+int WriteBytes(int channel, const ByteString& bytes);
+
+// Reads the next `size` bytes into `destination`; bytes past the end of the
+// file become 0 and the position advances by the bytes read. Returns
+// kStatusDone (also for a short read); kStatusRefused on a channel that is
+// not open (destination unchanged) or for size 0. A read error is kept for
+// ChannelReadFailed and reads like the end of the file.
+int ReadBytes(int channel, char* destination, size_t size);
+
+// The integer as 4 bytes little-endian; missing bytes read as 0.
+int WriteInt32(int channel, int32_t value);
+int ReadInt32(int channel, int32_t* value);
+
+// The position, 0-based; 0 when the channel is not open.
+int64_t ChannelPosition(int channel);
+// Moves the position to `offset`. Returns kStatusDone, kStatusRefused (not
+// open) or kStatusShortWrite (offset below 0).
+int SetChannelPosition(int channel, int64_t offset);
+// The file's size now, buffered bytes included; 0 when not open or unknown.
+int64_t ChannelSize(int channel);
+// True when the channel is not open or its position has reached the size
+// recorded on opening (later writes do not move that limit).
+bool AtEnd(int channel);
+
+// Sticky failure flags since the channel was opened; false when not open.
+bool ChannelWriteFailed(int channel);
+bool ChannelReadFailed(int channel);
+
+}  // namespace recordstore
+
+#endif  // RECORDSTORE_CHANNELS_H_

@@ -1,0 +1,2 @@
+// Filled in next.
+#include "recordstore/bytes.h"

@@ -1,0 +1,176 @@
+#include "test_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace testing_files {
+
+TempFolder::TempFolder() {
+  const char* base = getenv("TMPDIR");
+  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
+                        "/vernam-test-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::string command = "rm -rf '" + path + "'";
+  if (system(command.c_str()) != 0) perror("rm");
+}
+
+std::vector<std::string> TempFolder::List() const {
+  std::vector<std::string> names;
+  DIR* dir = opendir(path.c_str());
+  if (dir == nullptr) return names;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+int FileMode(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return -1;
+  return static_cast<int>(st.st_mode & 07777);
+}
+
+void SetByte(const std::string& path, int64_t offset, uint8_t value) {
+  int fd = open(path.c_str(), O_WRONLY);
+  if (fd < 0 || pwrite(fd, &value, 1, offset) != 1) throw std::runtime_error("SetByte " + path);
+  close(fd);
+}
+
+void ShrinkSize(const std::string& path, int64_t size) {
+  if (truncate(path.c_str(), size) != 0) throw std::runtime_error("ShrinkSize " + path);
+}
+
+std::string RandomBytes(size_t size, uint32_t seed) {
+  std::mt19937 generator(seed);
+  std::string bytes(size, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(generator() & 0xFF);
+  return bytes;
+}
+
+// Reads everything from two descriptors while feeding `input` to a third.
+static void Pump(int in_fd, const std::string& input, int out_fd, int err_fd,
+                 std::string* output, std::string* error) {
+  size_t written = 0;
+  if (input.empty()) {
+    close(in_fd);
+    in_fd = -1;
+  }
+  char buffer[65536];
+  while (out_fd >= 0 || err_fd >= 0) {
+    pollfd fds[3];
+    int count = 0;
+    if (out_fd >= 0) fds[count++] = {out_fd, POLLIN, 0};
+    if (err_fd >= 0) fds[count++] = {err_fd, POLLIN, 0};
+    if (in_fd >= 0) fds[count++] = {in_fd, POLLOUT, 0};
+    if (poll(fds, count, -1) < 0) continue;
+    for (int i = 0; i < count; ++i) {
+      if (fds[i].revents == 0) continue;
+      if (fds[i].fd == in_fd) {
+        ssize_t n = write(in_fd, input.data() + written, input.size() - written);
+        if (n > 0) written += static_cast<size_t>(n);
+        if (n < 0 || written == input.size()) {
+          close(in_fd);
+          in_fd = -1;
+        }
+        continue;
+      }
+      ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        (fds[i].fd == out_fd ? output : error)->append(buffer, static_cast<size_t>(n));
+      } else {
+        close(fds[i].fd);
+        (fds[i].fd == out_fd ? out_fd : err_fd) = -1;
+      }
+    }
+  }
+  if (in_fd >= 0) close(in_fd);
+}
+
+RunResult RunProgram(const std::string& program, const std::string& input,
+                     const RunOptions& options) {
+  int in_pipe[2], out_pipe[2], err_pipe[2];
+  if (pipe2(in_pipe, O_CLOEXEC) != 0 || pipe2(out_pipe, O_CLOEXEC) != 0 ||
+      pipe2(err_pipe, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) environment.push_back(*entry);
+  for (const std::string& entry : options.environment) environment.push_back(entry);
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    dup2(in_pipe[0], 0);
+    dup2(out_pipe[1], 1);
+    dup2(err_pipe[1], 2);
+    if (!options.folder.empty() && chdir(options.folder.c_str()) != 0) _exit(126);
+    if (options.file_size_limit >= 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      struct rlimit limit;
+      limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(options.file_size_limit);
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    execve(program.c_str(), argv, envp.data());
+    _exit(127);
+  }
+  close(in_pipe[0]);
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+  // A child that exits without reading its input must not kill us.
+  signal(SIGPIPE, SIG_IGN);
+  RunResult result;
+  Pump(in_pipe[1], input, out_pipe[0], err_pipe[0], &result.output, &result.error);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+  }
+  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  return result;
+}
+
+}  // namespace testing_files
