@@ -1,2 +1,0 @@
-// Filled in next.
-#include "recordstore/bytes.h"
