@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include "recordstore/bytes.h"
 
@@ -45,13 +46,15 @@ int OpenChannel(int channel, const ByteString& name, OpenPolicy policy);
 // kStatusRefused (bad number, open already) or kStatusCannotOpen.
 int OpenTemporaryChannel(int channel, const ByteString& final_name, int mode);
 
-// For a channel from OpenTemporaryChannel: writes out the buffer, fsyncs and
-// closes the file, renames it over its final name and fsyncs the folder. The
-// channel is not open afterwards. Returns true when every step succeeded and
-// no earlier write on the channel failed; on false the temporary file is
-// removed and a file of the final name is as it was (unless only the final
-// fsync of the folder failed).
-bool CommitChannel(int channel);
+// For channels from OpenTemporaryChannel: writes out each buffer, fsyncs and
+// closes each file; only when all of that succeeded for every channel and no
+// earlier write on any of them failed, renames each temporary file over its
+// final name, in the given order, and fsyncs their folders. The channels are
+// not open afterwards. Returns true when every step succeeded. On a failure
+// before the renames every temporary file is removed and every final file is
+// as it was; a rename that fails after an earlier one succeeded cannot undo
+// that one.
+bool CommitChannels(std::initializer_list<int> channels);
 
 // For a channel from OpenTemporaryChannel: closes it and removes its
 // temporary file. Returns false when the removal failed.

@@ -88,6 +88,25 @@ std::string RandomBytes(size_t size, uint32_t seed) {
   return bytes;
 }
 
+std::vector<StoredRecord> ParseRecords(const std::string& file_bytes) {
+  std::vector<StoredRecord> records;
+  size_t at = 0;
+  while (at < file_bytes.size()) {
+    if (file_bytes.size() - at < 10) throw std::runtime_error("record header cut short");
+    std::string name = file_bytes.substr(at, 6);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    uint32_t length = 0;
+    for (int i = 3; i >= 0; --i) {
+      length = (length << 8) | static_cast<uint8_t>(file_bytes[at + 6 + static_cast<size_t>(i)]);
+    }
+    at += 10;
+    if (length > file_bytes.size() - at) throw std::runtime_error("record value cut short");
+    records.push_back({name, file_bytes.substr(at, length)});
+    at += length;
+  }
+  return records;
+}
+
 // Reads everything from two descriptors while feeding `input` to a third.
 static void Pump(int in_fd, const std::string& input, int out_fd, int err_fd,
                  std::string* output, std::string* error) {

@@ -35,6 +35,14 @@ void ShrinkSize(const std::string& path, int64_t size);
 // `size` random bytes from a fixed seed.
 std::string RandomBytes(size_t size, uint32_t seed = 1);
 
+// The records of a record file, in stored order: name with its padding
+// blanks removed, and value. Fails the calling test on a malformed file.
+struct StoredRecord {
+  std::string name;
+  std::string value;
+};
+std::vector<StoredRecord> ParseRecords(const std::string& file_bytes);
+
 // One finished run of a program.
 struct RunResult {
   int exit_status = -1;   // when it exited, else -1
