@@ -41,7 +41,7 @@ int OpenChannel(int channel, const ByteString& name, OpenPolicy policy);
 
 // Opens `channel` read-and-write on a new temporary file created exclusively
 // with permission bits `mode` in the folder of `final_name`, to become that
-// file on CommitChannel. The temporary file is removed by DiscardChannel and
+// file on CommitChannels. The temporary file is removed by DiscardChannel and
 // when the process ends by a signal (see platform.h). Returns kStatusDone,
 // kStatusRefused (bad number, open already) or kStatusCannotOpen.
 int OpenTemporaryChannel(int channel, const ByteString& final_name, int mode);
