@@ -1,6 +1,378 @@
-// Placeholder until the channels land.
+// Channels over positioned file reads and writes. Each open channel has one
+// buffer that holds either a read-ahead window of the file or a run of
+// pending bytes to be written at one offset; never both.
 #include "recordstore/channels.h"
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "recordstore/platform.h"
+
 namespace recordstore {
-bool CloseAllChannels() { return true; }
+
+namespace {
+
+constexpr int64_t kBufferSize = 256 * 1024;
+
+enum class Access { kRead, kWrite, kReadWrite };
+enum class BufferUse { kEmpty, kReadWindow, kPendingWrite };
+
+struct Channel {
+  bool open = false;
+  FileHandle file = kNoFile;
+  Access access = Access::kRead;
+  int64_t recorded_size = 0;
+  int64_t position = 0;
+  // The file's end as far as this channel knows: its size at opening or
+  // the end of any later write, whichever is further.
+  int64_t known_end = 0;
+  std::unique_ptr<char[]> buffer;
+  BufferUse use = BufferUse::kEmpty;
+  int64_t buffer_offset = 0;  // file offset of buffer[0]
+  int64_t buffer_length = 0;  // bytes valid (window) or pending (write run)
+  bool write_failed = false;
+  bool read_failed = false;
+  bool temporary = false;
+  ByteString temporary_name;
+  ByteString final_name;
+};
+
+Channel channels[kLastChannel + 1];
+
+Channel* OpenChannelAt(int channel) {
+  if (channel < kFirstChannel || channel > kLastChannel) return nullptr;
+  Channel* c = &channels[channel];
+  return c->open ? c : nullptr;
+}
+
+bool CanRead(const Channel& c) { return c.access != Access::kWrite; }
+bool CanWrite(const Channel& c) { return c.access != Access::kRead; }
+
+// Writes out a pending run. Returns false (and keeps the failure) when fewer
+// bytes were stored; the pending bytes are dropped either way.
+bool FlushPending(Channel* c) {
+  if (c->use != BufferUse::kPendingWrite) return true;
+  int64_t stored = WriteFileAt(c->file, c->buffer.get(), c->buffer_length, c->buffer_offset);
+  bool done = stored == c->buffer_length;
+  c->use = BufferUse::kEmpty;
+  c->buffer_length = 0;
+  if (!done) {
+    c->write_failed = true;
+    int64_t size = FileSize(c->file);
+    if (size >= 0) c->known_end = size;
+  }
+  return done;
+}
+
+void StartChannel(Channel* c, FileHandle file, Access access, int64_t size) {
+  c->open = true;
+  c->file = file;
+  c->access = access;
+  c->recorded_size = size;
+  c->position = 0;
+  c->known_end = size;
+  if (!c->buffer) c->buffer.reset(new char[kBufferSize]);
+  c->use = BufferUse::kEmpty;
+  c->buffer_offset = 0;
+  c->buffer_length = 0;
+  c->write_failed = false;
+  c->read_failed = false;
+  c->temporary = false;
+  c->temporary_name.clear();
+  c->final_name.clear();
+}
+
+// Writes out and closes the file; the channel is not open afterwards.
+// Returns false when anything failed since the channel was opened.
+bool FinishChannel(Channel* c) {
+  bool flushed = FlushPending(c);
+  bool closed = CloseFile(c->file);
+  bool clean = flushed && closed && !c->write_failed;
+  c->open = false;
+  c->file = kNoFile;
+  c->buffer.reset();  // memory goes back with the channel
+  c->use = BufferUse::kEmpty;
+  return clean;
+}
+
+// Closes the file and removes the temporary file. Returns false when the
+// removal failed.
+bool DropTemporary(Channel* c) {
+  c->use = BufferUse::kEmpty;  // pending bytes are not wanted
+  CloseFile(c->file);
+  bool removed = RemoveFile(c->temporary_name);
+  UnregisterTemporaryFile(c->temporary_name);
+  c->open = false;
+  c->file = kNoFile;
+  c->temporary = false;
+  c->buffer.reset();
+  return removed;
+}
+
+}  // namespace
+
+int OpenChannel(int channel, const ByteString& name, OpenPolicy policy) {
+  if (channel < kFirstChannel || channel > kLastChannel) return kStatusRefused;
+  Channel* c = &channels[channel];
+  if (c->open) return kStatusRefused;
+  FileHandle file = kNoFile;
+  Access access = Access::kRead;
+  switch (policy) {
+    case OpenPolicy::kUpdateOrCreate:
+      access = Access::kReadWrite;
+      file = OpenFile(name, FileAccess::kReadWriteExisting);
+      // Only a name that is free is created: an existing file is never cut.
+      if (file == kNoFile) file = OpenFile(name, FileAccess::kReadWriteNew);
+      if (file == kNoFile) {
+        access = Access::kRead;
+        file = OpenFile(name, FileAccess::kReadOnly);
+      }
+      break;
+    case OpenPolicy::kReadOnly:
+      access = Access::kRead;
+      file = OpenFile(name, FileAccess::kReadOnly);
+      break;
+    case OpenPolicy::kWriteWithTruncation:
+      access = Access::kWrite;
+      file = OpenFile(name, FileAccess::kWriteTruncate);
+      break;
+  }
+  if (file == kNoFile) return kStatusCannotOpen;
+  int64_t size = FileSize(file);
+  if (size < 0) {
+    CloseFile(file);
+    return kStatusRefused;
+  }
+  StartChannel(c, file, access, size);
+  return kStatusDone;
+}
+
+int OpenTemporaryChannel(int channel, const ByteString& final_name, int mode) {
+  if (channel < kFirstChannel || channel > kLastChannel) return kStatusRefused;
+  Channel* c = &channels[channel];
+  if (c->open) return kStatusRefused;
+  ByteString temporary_name;
+  FileHandle file = CreateTemporaryFile(final_name, mode, &temporary_name);
+  if (file == kNoFile) return kStatusCannotOpen;
+  RegisterTemporaryFile(temporary_name);
+  StartChannel(c, file, Access::kReadWrite, 0);
+  c->temporary = true;
+  c->temporary_name = temporary_name;
+  c->final_name = final_name;
+  return kStatusDone;
+}
+
+bool CommitChannels(std::initializer_list<int> channel_list) {
+  bool ok = true;
+  for (int channel : channel_list) {
+    Channel* c = OpenChannelAt(channel);
+    if (c == nullptr || !c->temporary) {
+      ok = false;
+      continue;
+    }
+    if (!FlushPending(c) || c->write_failed || !SyncFile(c->file)) ok = false;
+    if (!CloseFile(c->file)) ok = false;
+    c->file = kNoFile;
+    c->open = false;
+    c->buffer.reset();
+  }
+  // Every file is closed now; the renames only begin when all were clean.
+  for (int channel : channel_list) {
+    if (channel < kFirstChannel || channel > kLastChannel) continue;
+    Channel* c = &channels[channel];
+    if (!c->temporary) continue;
+    if (ok && !RenameFile(c->temporary_name, c->final_name)) ok = false;
+    if (ok) {
+      if (!SyncFolderOf(c->final_name)) ok = false;
+    } else {
+      RemoveFile(c->temporary_name);
+    }
+    UnregisterTemporaryFile(c->temporary_name);
+    c->temporary = false;
+  }
+  return ok;
+}
+
+bool DiscardChannel(int channel) {
+  Channel* c = OpenChannelAt(channel);
+  if (c == nullptr || !c->temporary) return false;
+  return DropTemporary(c);
+}
+
+bool CloseAllChannels() {
+  bool clean = true;
+  for (int channel = kFirstChannel; channel <= kLastChannel; ++channel) {
+    Channel* c = &channels[channel];
+    if (!c->open) continue;
+    if (c->temporary) {
+      DropTemporary(c);  // its bytes never reach the final name
+      clean = false;
+    } else if (!FinishChannel(c)) {
+      clean = false;
+    }
+  }
+  return clean;
+}
+
+int WriteBytes(int channel, const char* data, size_t size) {
+  Channel* c = OpenChannelAt(channel);
+  if (c == nullptr) return kStatusRefused;
+  if (size == 0) return kStatusDone;
+  if (!CanWrite(*c)) {
+    c->write_failed = true;
+    return kStatusShortWrite;
+  }
+  int64_t count = static_cast<int64_t>(size);
+  bool failed = false;
+  if (c->use == BufferUse::kReadWindow) {
+    c->use = BufferUse::kEmpty;  // the window would go stale
+  }
+  bool continues_run = c->use == BufferUse::kPendingWrite &&
+                       c->position == c->buffer_offset + c->buffer_length &&
+                       c->buffer_length + count <= kBufferSize;
+  if (!continues_run && !FlushPending(c)) failed = true;
+  int64_t stored;
+  if (continues_run || count < kBufferSize) {
+    if (!continues_run) {
+      c->use = BufferUse::kPendingWrite;
+      c->buffer_offset = c->position;
+      c->buffer_length = 0;
+    }
+    std::memcpy(c->buffer.get() + c->buffer_length, data, size);
+    c->buffer_length += count;
+    stored = count;
+  } else {
+    stored = WriteFileAt(c->file, data, count, c->position);
+    if (stored < count) {
+      failed = true;
+      c->write_failed = true;
+    }
+  }
+  c->position += stored;
+  c->known_end = std::max(c->known_end, c->position);
+  return failed ? kStatusShortWrite : kStatusDone;
+}
+
+int WriteBytes(int channel, const ByteString& bytes) {
+  return WriteBytes(channel, bytes.data(), bytes.size());
+}
+
+int ReadBytes(int channel, char* destination, size_t size) {
+  Channel* c = OpenChannelAt(channel);
+  if (c == nullptr || size == 0) return kStatusRefused;
+  int64_t wanted = static_cast<int64_t>(size);
+  int64_t got = 0;
+  if (CanRead(*c)) {
+    FlushPending(c);
+    while (got < wanted) {
+      int64_t at = c->position + got;
+      if (c->use == BufferUse::kReadWindow && at >= c->buffer_offset &&
+          at < c->buffer_offset + c->buffer_length) {
+        int64_t n = std::min(wanted - got, c->buffer_offset + c->buffer_length - at);
+        std::memcpy(destination + got, c->buffer.get() + (at - c->buffer_offset),
+                    static_cast<size_t>(n));
+        got += n;
+        continue;
+      }
+      if (wanted - got >= kBufferSize) {  // large: straight into the destination
+        int64_t n = ReadFileAt(c->file, destination + got, wanted - got, at);
+        if (n < 0) {
+          c->read_failed = true;
+          break;
+        }
+        got += n;
+        break;  // a short read is the end of the file
+      }
+      int64_t n = ReadFileAt(c->file, c->buffer.get(), kBufferSize, at);
+      if (n < 0) {
+        c->read_failed = true;
+        c->use = BufferUse::kEmpty;
+        break;
+      }
+      c->use = BufferUse::kReadWindow;
+      c->buffer_offset = at;
+      c->buffer_length = n;
+      if (n == 0) break;
+    }
+  }
+  std::memset(destination + got, 0, static_cast<size_t>(wanted - got));
+  c->position += got;
+  c->known_end = std::max(c->known_end, c->position);
+  return kStatusDone;
+}
+
+int64_t BytesHeld(int channel, int64_t size) {
+  Channel* c = OpenChannelAt(channel);
+  if (c == nullptr || size <= 0 || !CanRead(*c)) return 0;
+  if (c->known_end - c->position < size) {
+    // Perhaps the file grew under us: measure it again.
+    FlushPending(c);
+    int64_t now = FileSize(c->file);
+    if (now >= 0) c->known_end = now;
+  }
+  return std::clamp<int64_t>(c->known_end - c->position, 0, size);
+}
+
+int64_t SkipBytes(int channel, int64_t size) {
+  int64_t held = BytesHeld(channel, size);
+  if (held > 0) channels[channel].position += held;
+  return held;
+}
+
+int WriteInt32(int channel, int32_t value) {
+  uint32_t bits = static_cast<uint32_t>(value);
+  char bytes[4];
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
+  return WriteBytes(channel, bytes, sizeof bytes);
+}
+
+int ReadInt32(int channel, int32_t* value) {
+  unsigned char bytes[4];
+  int status = ReadBytes(channel, reinterpret_cast<char*>(bytes), sizeof bytes);
+  if (status != kStatusDone) return status;
+  uint32_t bits = 0;
+  for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(bytes[i]) << (8 * i);
+  *value = static_cast<int32_t>(bits);
+  return kStatusDone;
+}
+
+int64_t ChannelPosition(int channel) {
+  Channel* c = OpenChannelAt(channel);
+  return c == nullptr ? 0 : c->position;
+}
+
+int SetChannelPosition(int channel, int64_t offset) {
+  Channel* c = OpenChannelAt(channel);
+  if (c == nullptr) return kStatusRefused;
+  if (offset < 0) return kStatusShortWrite;
+  c->position = offset;
+  return kStatusDone;
+}
+
+int64_t ChannelSize(int channel) {
+  Channel* c = OpenChannelAt(channel);
+  if (c == nullptr) return 0;
+  FlushPending(c);
+  int64_t size = FileSize(c->file);
+  if (size < 0) return 0;
+  c->known_end = size;
+  return size;
+}
+
+bool AtEnd(int channel) {
+  Channel* c = OpenChannelAt(channel);
+  return c == nullptr || c->position >= c->recorded_size;
+}
+
+bool ChannelWriteFailed(int channel) {
+  Channel* c = OpenChannelAt(channel);
+  return c != nullptr && c->write_failed;
+}
+
+bool ChannelReadFailed(int channel) {
+  Channel* c = OpenChannelAt(channel);
+  return c != nullptr && c->read_failed;
+}
+
 }  // namespace recordstore

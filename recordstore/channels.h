@@ -63,23 +63,33 @@ bool DiscardChannel(int channel);
 // Writes out and closes every open channel, lowest number first, whatever
 // fails on the way; a temporary channel is discarded. Returns true when every
 // channel's bytes were written out and its file closed cleanly, false when
-// any write, flush or close on any channel failed since it was opened.
+// any write, flush or close on any channel failed since it was opened or a
+// temporary channel had to be discarded.
 bool CloseAllChannels();
 
 // Writes `size` bytes at the position. Returns kStatusDone; kStatusRefused on
 // a channel that is not open (nothing written); kStatusShortWrite when fewer
-// bytes were stored (the position advances by those stored). A failure that
-// only shows when the buffer is written out is kept for ChannelWriteFailed
-// and CloseAllChannels.
+// bytes were stored (the position advances by those stored), on a read-only
+// channel (nothing stored), or when writing out earlier buffered bytes failed
+// on the way. A failure that only shows when the buffer is written out later
+// is kept for ChannelWriteFailed and CloseAllChannels.
 int WriteBytes(int channel, const char* data, size_t size);
 int WriteBytes(int channel, const ByteString& bytes);
 
 // Reads the next `size` bytes into `destination`; bytes past the end of the
 // file become 0 and the position advances by the bytes read. Returns
 // kStatusDone (also for a short read); kStatusRefused on a channel that is
-// not open (destination unchanged) or for size 0. A read error is kept for
+// not open (destination unchanged) or for size 0. A write-only channel reads
+// nothing (all zero, status kStatusDone). A read error is kept for
 // ChannelReadFailed and reads like the end of the file.
 int ReadBytes(int channel, char* destination, size_t size);
+
+// How many of the next `size` bytes the file holds from the position: what
+// ReadBytes of `size` bytes would read. 0 when not open or write-only.
+int64_t BytesHeld(int channel, int64_t size);
+// Advances the position exactly as ReadBytes of `size` bytes would, without
+// reading them. Returns the bytes passed over.
+int64_t SkipBytes(int channel, int64_t size);
 
 // The integer as 4 bytes little-endian; missing bytes read as 0.
 int WriteInt32(int channel, int32_t value);
