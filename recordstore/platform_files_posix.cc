@@ -109,8 +109,7 @@ bool RemoveFile(const ByteString& name) { return unlink(name.c_str()) == 0; }
 
 bool SyncFolderOf(const ByteString& name) {
   ByteString folder = FolderOf(name);
-  if (folder.empty()) folder = ".";
-  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   bool synced = fsync(fd) == 0;
   close(fd);
