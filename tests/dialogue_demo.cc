@@ -1,0 +1,18 @@
+// A small dialogue for trying the console by hand and for the terminal tests:
+// asks twice, shows the answers in red between brackets, waits for a key.
+#include "recordstore/console.h"
+
+using recordstore::Ask;
+using recordstore::PrintLine;
+
+int main() {
+  PrintLine("Dialog");
+  recordstore::ByteString first = Ask("Name: ");
+  recordstore::SetTextColour(recordstore::kColourRed, recordstore::kColourBlack);
+  PrintLine("[" + first + "]");
+  recordstore::ByteString second = Ask("Noch einer:");
+  PrintLine("[" + second + "]");
+  recordstore::WaitForKey();
+  PrintLine("Ende");
+  recordstore::EndProgram(0);
+}
