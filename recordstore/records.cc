@@ -1,0 +1,120 @@
+// Records on channels: the writer and the two-pass lookup by name.
+#include "recordstore/records.h"
+
+#include <cstring>
+
+#include "recordstore/channels.h"
+#include "recordstore/record_format.h"
+
+namespace recordstore {
+
+namespace {
+
+// Up to this value size a record goes to the channel in one write.
+constexpr size_t kJoinedRecordLimit = 64 * 1024;
+
+// Reads the value that starts at the position: only the bytes the file
+// holds are kept; the position ends as after a read of `length` bytes.
+RecordValue ReadValue(int channel, int32_t length) {
+  RecordValue value;
+  if (length <= 0) return value;
+  value.length = length;
+  int64_t held = BytesHeld(channel, length);
+  if (held > 0) {
+    value.bytes.resize(static_cast<size_t>(held));
+    int64_t before = ChannelPosition(channel);
+    ReadBytes(channel, value.bytes.data(), value.bytes.size());
+    // A read error ends the bytes where the read stopped.
+    value.bytes.resize(static_cast<size_t>(ChannelPosition(channel) - before));
+  }
+  return value;
+}
+
+// The lookup shared by ReadRecord and FindRecord. When `value` is given the
+// matched value is read into it; otherwise it is passed over.
+RecordPlace Search(int channel, const ByteString& wanted, RecordValue* value) {
+  const ByteString wanted_form = NameNormalForm(wanted);
+  const int64_t start = ChannelPosition(channel);
+  bool second_pass = false;
+  for (;;) {
+    const int64_t record_start = ChannelPosition(channel);
+    char stored_name[kRecordNameSize] = {};
+    ReadBytes(channel, stored_name, sizeof stored_name);
+    int32_t length = 0;
+    ReadInt32(channel, &length);
+    if (NameNormalForm(ByteString(stored_name, sizeof stored_name)) == wanted_form) {
+      RecordPlace place;
+      place.found = true;
+      place.value_offset = ChannelPosition(channel);
+      place.length = length > 0 ? length : 0;
+      if (value != nullptr) {
+        *value = ReadValue(channel, length);
+      } else if (length > 0) {
+        SkipBytes(channel, length);
+      }
+      return place;
+    }
+    if (length > 0) SkipBytes(channel, length);
+    // No progress means the file holds nothing more (it may have become
+    // shorter than its recorded size, or be unreadable): an end as well.
+    bool at_end = AtEnd(channel) || ChannelPosition(channel) == record_start;
+    if (!second_pass && at_end) {
+      if (start == 0) return RecordPlace();
+      SetChannelPosition(channel, 0);
+      second_pass = true;
+      at_end = AtEnd(channel);
+    }
+    if (second_pass && (at_end || ChannelPosition(channel) >= start)) {
+      return RecordPlace();
+    }
+  }
+}
+
+}  // namespace
+
+void WriteRecord(int channel, const ByteString& name, const char* value, size_t size) {
+  char header[kRecordHeaderSize];
+  std::memset(header, kNamePadding, kRecordNameSize);
+  std::memcpy(header, name.data(), name.size() < kRecordNameSize ? name.size() : kRecordNameSize);
+  uint32_t length = static_cast<uint32_t>(size);
+  for (int i = 0; i < kRecordLengthSize; ++i) {
+    header[kRecordNameSize + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
+  }
+  if (size <= kJoinedRecordLimit) {
+    char joined[kRecordHeaderSize + kJoinedRecordLimit];
+    std::memcpy(joined, header, sizeof header);
+    if (size > 0) std::memcpy(joined + sizeof header, value, size);
+    WriteBytes(channel, joined, sizeof header + size);
+  } else {
+    WriteBytes(channel, header, sizeof header);
+    WriteBytes(channel, value, size);
+  }
+}
+
+void WriteRecord(int channel, const ByteString& name, const ByteString& value) {
+  WriteRecord(channel, name, value.data(), value.size());
+}
+
+ByteString NameNormalForm(const ByteString& name) {
+  ByteString form = name;
+  for (char& byte : form) {
+    if (byte >= 'a' && byte <= 'z') byte = static_cast<char>(byte - 'a' + 'A');
+  }
+  size_t end = form.size();
+  while (end > 0 && (form[end - 1] == ' ' || form[end - 1] == '\0')) --end;
+  size_t begin = 0;
+  while (begin < end && form[begin] == ' ') ++begin;
+  return form.substr(begin, end - begin);
+}
+
+RecordValue ReadRecord(int channel, const ByteString& name) {
+  RecordValue value;
+  Search(channel, name, &value);
+  return value;
+}
+
+RecordPlace FindRecord(int channel, const ByteString& name) {
+  return Search(channel, name, nullptr);
+}
+
+}  // namespace recordstore
