@@ -34,7 +34,7 @@ int64_t ReadFileAt(FileHandle file, char* data, int64_t size, int64_t offset);
 // Writes `size` bytes at `offset`, looping on short writes. Returns the bytes
 // stored: `size` when done, fewer on a failure.
 int64_t WriteFileAt(FileHandle file, const char* data, int64_t size, int64_t offset);
-// The file's size, or -1.
+// The file's size, or -1 (also for a folder).
 int64_t FileSize(FileHandle file);
 // True for a regular file.
 bool IsRegularFile(FileHandle file);

@@ -83,6 +83,7 @@ int64_t FileSize(FileHandle file) {
   struct stat st;
   if (fstat(file, &st) != 0) return -1;
   if (S_ISREG(st.st_mode)) return st.st_size;
+  if (S_ISDIR(st.st_mode)) return -1;  // no byte size to speak of
   off_t end = lseek(file, 0, SEEK_END);  // block devices and the like
   if (end < 0) return -1;
   lseek(file, 0, SEEK_SET);
