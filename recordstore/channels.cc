@@ -298,7 +298,9 @@ int ReadBytes(int channel, char* destination, size_t size) {
   }
   std::memset(destination + got, 0, static_cast<size_t>(wanted - got));
   c->position += got;
-  c->known_end = std::max(c->known_end, c->position);
+  // Only bytes really read show where the file ends; a read from past the end
+  // finds none and says nothing about it.
+  if (got > 0) c->known_end = std::max(c->known_end, c->position);
   return kStatusDone;
 }
 

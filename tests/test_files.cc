@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -107,6 +108,14 @@ std::vector<StoredRecord> ParseRecords(const std::string& file_bytes) {
   return records;
 }
 
+std::string RecordBytes(const std::string& name, int32_t length, const std::string& value) {
+  std::string bytes = name;
+  if (bytes.size() < 6) bytes.resize(6, ' ');
+  uint32_t field = static_cast<uint32_t>(length);
+  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>((field >> (8 * i)) & 0xFF));
+  return bytes + value;
+}
+
 // Reads everything from two descriptors while feeding `input` to a third.
 static void Pump(int in_fd, const std::string& input, int out_fd, int err_fd,
                  std::string* output, std::string* error) {
@@ -173,8 +182,19 @@ RunResult RunProgram(const std::string& program, const std::string& input,
       limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(options.file_size_limit);
       setrlimit(RLIMIT_FSIZE, &limit);
     }
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    execve(program.c_str(), argv, envp.data());
+    if (options.user >= 0) {
+      gid_t id = static_cast<gid_t>(options.user);
+      if (setgroups(0, nullptr) != 0 || setresgid(id, id, id) != 0 ||
+          setresuid(static_cast<uid_t>(id), static_cast<uid_t>(id), static_cast<uid_t>(id)) != 0) {
+        _exit(125);
+      }
+    }
+    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+    for (const std::string& argument : options.arguments) {
+      argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
   close(in_pipe[0]);
@@ -185,8 +205,10 @@ RunResult RunProgram(const std::string& program, const std::string& input,
   RunResult result;
   Pump(in_pipe[1], input, out_pipe[0], err_pipe[0], &result.output, &result.error);
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
+  struct rusage usage;
+  while (wait4(pid, &status, 0, &usage) < 0) {
   }
+  result.peak_rss_kib = usage.ru_maxrss;
   if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   return result;

@@ -42,6 +42,13 @@ struct StoredRecord {
   std::string value;
 };
 std::vector<StoredRecord> ParseRecords(const std::string& file_bytes);
+// The bytes of one record: `name` blank-padded to 6 bytes (longer names kept
+// whole), then `length` little-endian, then `value`; hostile files may give a
+// length that differs from the value's.
+std::string RecordBytes(const std::string& name, int32_t length, const std::string& value);
+inline std::string RecordBytes(const std::string& name, const std::string& value) {
+  return RecordBytes(name, static_cast<int32_t>(value.size()), value);
+}
 
 // One finished run of a program.
 struct RunResult {
@@ -49,12 +56,15 @@ struct RunResult {
   int signal = 0;         // the signal that ended it, else 0
   std::string output;     // standard output
   std::string error;      // standard error
+  int64_t peak_rss_kib = 0;  // the child's peak resident memory (wait4's ru_maxrss)
 };
 
 struct RunOptions {
   std::string folder;            // working folder, "" for the current one
   int64_t file_size_limit = -1;  // RLIMIT_FSIZE in bytes (SIGXFSZ ignored), -1 none
   std::vector<std::string> environment;  // extra NAME=VALUE entries
+  std::vector<std::string> arguments;    // command-line arguments after the name
+  int user = -1;  // run as this user and group id, no supplementary groups; -1 as we are
 };
 
 // Runs `program` with `input` as standard input (a pipe that is closed after
