@@ -38,6 +38,9 @@ int64_t WriteFileAt(FileHandle file, const char* data, int64_t size, int64_t off
 int64_t FileSize(FileHandle file);
 // True for a regular file.
 bool IsRegularFile(FileHandle file);
+// The permission bits a newly created file gets from `mode`: `mode` less the
+// process's umask.
+int NewFileMode(int mode);
 // Each returns true on success.
 bool SyncFile(FileHandle file);
 bool CloseFile(FileHandle file);

@@ -95,6 +95,13 @@ bool IsRegularFile(FileHandle file) {
   return fstat(file, &st) == 0 && S_ISREG(st.st_mode);
 }
 
+int NewFileMode(int mode) {
+  // umask can only be read by setting it; put it straight back.
+  mode_t mask = umask(0);
+  umask(mask);
+  return mode & ~static_cast<int>(mask) & 07777;
+}
+
 bool SyncFile(FileHandle file) { return fsync(file) == 0; }
 
 bool CloseFile(FileHandle file) {
