@@ -6,6 +6,9 @@
 
 #include "recordstore/answer_field.h"
 #include "recordstore/channels.h"
+#include "recordstore/keys.h"
+#include "recordstore/line_editor.h"
+#include "recordstore/screen_layout.h"
 #include "recordstore/terminal.h"
 
 namespace recordstore {
@@ -13,7 +16,24 @@ namespace recordstore {
 namespace {
 
 constexpr char kLineEnd[] = "\r\n";
+constexpr char kBell[] = "\a";
 constexpr int kColourBits = 0x0F;
+constexpr int kBrightBit = 8;
+constexpr int kForegroundBase = 30;
+constexpr int kBrightForegroundBase = 90;
+constexpr int kBackgroundBase = 40;
+constexpr int kBrightBackgroundBase = 100;
+
+// The terminal output's column, followed through everything printed.
+int output_column = 0;
+
+// The status line while one is shown.
+bool status_shown = false;
+LinePlacement status_placement;
+
+// Key bytes read from the terminal that do not make a whole key yet, or that
+// follow a key taken.
+ByteString pending_key_bytes;
 
 // Redirected standard input: the byte the last answer looked at but left.
 AnswerInput& StandardInput() {
@@ -27,11 +47,99 @@ int SgrColourIndex(int colour) {
   return ((colour & 1) << 2) | (colour & 2) | ((colour & 4) >> 2);
 }
 
+// Where a line drawn from the output column starts. When the cursor waits at
+// the right margin, `out` gains a line end and the line starts in column 0.
+LinePlacement PlaceAtOutputColumn(int columns, ByteString* out) {
+  if (output_column >= columns) {
+    *out += kLineEnd;
+    output_column = 0;
+  }
+  return LinePlacement{output_column, 0};
+}
+
+// The bytes that erase a shown status; empty when none is shown.
+ByteString StatusErasure() {
+  if (!status_shown) return ByteString();
+  status_shown = false;
+  return BuildRedraw(ByteString(), 0, TerminalColumns(), &status_placement);
+}
+
+enum class KeyWait { kKey, kWindowResized, kResumed, kInputEnded };
+
+// Waits for the next whole key, sleeping meanwhile.
+KeyWait NextKey(Key* key) {
+  for (;;) {
+    if (!pending_key_bytes.empty()) {
+      size_t used = DecodeKey(pending_key_bytes, true, key);
+      if (used == 0) {
+        int byte = ReadTerminalByte(kKeyFollowUpMs);
+        if (byte >= 0) {
+          pending_key_bytes.push_back(static_cast<char>(byte));
+          continue;
+        }
+        if (byte == kWindowResized) return KeyWait::kWindowResized;
+        if (byte == kResumed) return KeyWait::kResumed;
+        used = DecodeKey(pending_key_bytes, false, key);
+      }
+      pending_key_bytes.erase(0, used);
+      return KeyWait::kKey;
+    }
+    int byte = ReadTerminalByte(-1);
+    if (byte == kWindowResized) return KeyWait::kWindowResized;
+    if (byte == kResumed) return KeyWait::kResumed;
+    if (byte < 0) return KeyWait::kInputEnded;
+    pending_key_bytes.push_back(static_cast<char>(byte));
+  }
+}
+
+// The line editor: returns the typed line once Enter is pressed (or the
+// terminal's input ends). Draws only when standard output is the terminal.
+ByteString ReadLine(const ByteString& prompt) {
+  int columns = TerminalColumns();
+  ByteString out;
+  LinePlacement placement = PlaceAtOutputColumn(columns, &out);
+  int prompt_end = placement.start_column;
+  if (OutputIsTerminal()) WriteOutput(out);
+  out.clear();
+  EditLineState line;
+  for (bool finished = false; !finished;) {
+    Key key;
+    KeyWait wait = NextKey(&key);
+    columns = TerminalColumns();
+    if (wait == KeyWait::kWindowResized) {
+      // Terminals rewrap the line with its prompt to the new width.
+      placement.start_column = prompt_end % columns;
+      placement.cursor_row = CursorRow(line.text, line.cursor, columns, placement.start_column);
+    } else if (wait == KeyWait::kResumed) {
+      // The shell has written meanwhile: prompt and line again, on the row
+      // where the cursor is.
+      out += "\r" + prompt;
+      output_column = AdvanceColumn(0, prompt, columns);
+      placement = PlaceAtOutputColumn(columns, &out);
+      prompt_end = placement.start_column;
+    } else {
+      if (wait == KeyWait::kInputEnded) key.code = KeyCode::kEnter;
+      EditOutcome outcome = EditLine(&line, key, columns);
+      if (outcome.bell) out += kBell;
+      finished = outcome.finished;
+    }
+    out += BuildRedraw(line.text, line.cursor, columns, &placement);
+    if (OutputIsTerminal()) WriteOutput(out);
+    out.clear();
+  }
+  return line.text;
+}
+
 }  // namespace
 
 void PrintText(const ByteString& text) {
   PrepareTerminal();
-  WriteOutput(text);
+  if (!OutputIsTerminal()) {
+    WriteOutput(text);
+    return;
+  }
+  WriteOutput(StatusErasure() + text);
+  output_column = AdvanceColumn(output_column, text, TerminalColumns());
 }
 
 void PrintLine(const ByteString& text) { PrintText(text + kLineEnd); }
@@ -43,8 +151,10 @@ void SetTextColour(int foreground, int background) {
   if (!OutputIsTerminal()) return;
   foreground &= kColourBits;
   background &= kColourBits;
-  int foreground_code = ((foreground & 8) != 0 ? 90 : 30) + SgrColourIndex(foreground);
-  int background_code = ((background & 8) != 0 ? 100 : 40) + SgrColourIndex(background);
+  int foreground_code = ((foreground & kBrightBit) != 0 ? kBrightForegroundBase : kForegroundBase) +
+                        SgrColourIndex(foreground);
+  int background_code = ((background & kBrightBit) != 0 ? kBrightBackgroundBase : kBackgroundBase) +
+                        SgrColourIndex(background);
   WriteOutput("\x1b[" + DecimalText(foreground_code) + ";" + DecimalText(background_code) + "m");
 }
 
@@ -52,12 +162,37 @@ ByteString Ask(const ByteString& prompt) {
   PrepareTerminal();
   if (!InputIsTerminal()) return ParseAnswer(StandardInput());
   PrintText(prompt);
-  ByteString line;  // The line editor comes with the terminal dialogue.
+  ByteString line = ReadLine(prompt);
   PrintText(kLineEnd);
   return ParseAnswer(line);
 }
 
-void WaitForKey() { PrepareTerminal(); }
+void ShowStatus(const ByteString& text) {
+  PrepareTerminal();
+  if (!OutputIsTerminal()) return;
+  int columns = TerminalColumns();
+  ByteString out;
+  if (!status_shown) {
+    status_placement = PlaceAtOutputColumn(columns, &out);
+    status_shown = true;
+  }
+  WriteOutput(out + BuildRedraw(text, text.size(), columns, &status_placement));
+}
+
+void ClearStatus() {
+  PrepareTerminal();
+  if (OutputIsTerminal() && status_shown) WriteOutput(StatusErasure());
+}
+
+void WaitForKey() {
+  PrepareTerminal();
+  if (!InputIsTerminal()) return;
+  for (;;) {
+    Key key;
+    KeyWait wait = NextKey(&key);
+    if (wait == KeyWait::kKey || wait == KeyWait::kInputEnded) return;
+  }
+}
 
 void EndProgram(int status) {
   CloseAllChannels();

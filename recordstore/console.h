@@ -30,7 +30,17 @@ void SetTextColour(int foreground, int background);
 // exhausted.
 ByteString Ask(const ByteString& prompt);
 
-// Returns after one new key press; at once when standard input is not a
+// A status line for progress on a terminal: shows `text` (printable
+// characters) from the cursor on, without a line end, in place of what the
+// previous ShowStatus showed. ClearStatus erases it and puts the cursor back
+// where the status began; the next PrintText, PrintLine or PrintEmptyLine
+// does so first, so that the screen ends as if no status had been shown. Both
+// do nothing when standard output is not a terminal.
+void ShowStatus(const ByteString& text);
+void ClearStatus();
+
+// Returns after one new key press (an escape sequence or a UTF-8 character is
+// one key), leaving later keys pending; at once when standard input is not a
 // terminal.
 void WaitForKey();
 

@@ -38,8 +38,9 @@ int TerminalColumns();
 // Results of ReadTerminalByte besides a byte 0..255.
 constexpr int kTimedOut = -1;       // no byte within the time given
 constexpr int kInputEnded = -2;     // end of input or an error
-constexpr int kScreenChanged = -3;  // the window was resized, or the program
-                                    // resumed after a suspension: redraw
+constexpr int kWindowResized = -3;  // the window's size changed
+constexpr int kResumed = -4;        // the program continued after a stop; what
+                                    // the screen shows is not known
 
 // Waits for the next byte from the terminal, at most `timeout_ms`
 // milliseconds (forever when negative), sleeping while it waits. Reads a

@@ -26,7 +26,8 @@ constexpr int kDefaultColumns = 80;
 struct termios saved_modes;
 struct termios raw_modes;
 volatile sig_atomic_t modes_saved = 0;
-volatile sig_atomic_t screen_changed = 0;
+volatile sig_atomic_t window_resized = 0;
+volatile sig_atomic_t resumed = 0;
 bool prepared = false;
 
 bool InForeground() { return tcgetpgrp(kInput) == getpgrp(); }
@@ -56,7 +57,7 @@ void OnSuspend(int) {
   // Continued.
   SetHandler(SIGTSTP, OnSuspend);
   ApplyRawModes();
-  screen_changed = 1;
+  resumed = 1;
   errno = saved_errno;
 }
 
@@ -64,11 +65,11 @@ void OnSuspend(int) {
 void OnContinue(int) {
   int saved_errno = errno;
   ApplyRawModes();
-  screen_changed = 1;
+  resumed = 1;
   errno = saved_errno;
 }
 
-void OnResize(int) { screen_changed = 1; }
+void OnResize(int) { window_resized = 1; }
 
 void RestoreAtExit() { RestoreTerminal(); }
 
@@ -149,9 +150,15 @@ int ReadTerminalByte(int timeout_ms) {
   sigprocmask(SIG_BLOCK, &redraw_signals, &previous);
   int result = kInputEnded;
   for (;;) {
-    if (screen_changed) {
-      screen_changed = 0;
-      result = kScreenChanged;
+    if (resumed) {
+      resumed = 0;
+      window_resized = 0;
+      result = kResumed;
+      break;
+    }
+    if (window_resized) {
+      window_resized = 0;
+      result = kWindowResized;
       break;
     }
     fd_set readable;
