@@ -68,9 +68,9 @@ TEST_F(ScreenLayoutTest, RedrawRepaintsBlanksAndPlacesTheCursor) {
       {0, 0, letters25, 5, 10, "\r" + letters25 + "\x1b[J\x1b[2A\r\x1b[5C", 0},
       {0, 0, letters25, 12, 10, "\r" + letters25 + "\x1b[J\x1b[1A\r\x1b[2C", 1},
       // A wide character that does not fit wraps whole.
-      {8, 0, std::string("a") + kWide, 1, 10, "\r\x1b[8Ca" + std::string(kWide) + "\x1b[J\r", 1},
+      {8, 0, std::string("a") + kWide, 1, 10, std::string("\r\x1b[8Ca") + kWide + "\x1b[J\r", 1},
       {0, 0, std::string(kUmlaut) + kWide + "b", 5, 10,
-       "\r" + std::string(kUmlaut) + kWide + "b\x1b[J\r\x1b[3C", 0},
+       std::string("\r") + kUmlaut + kWide + "b\x1b[J\r\x1b[3C", 0},
       // Nothing left: everything from the start on is blanked.
       {5, 2, "", 0, 40, "\x1b[2A\r\x1b[5C\x1b[J\r\x1b[5C", 0},
   };
