@@ -14,7 +14,7 @@ TEST(ConsoleTest, RedirectedDialogueIsPlainBytesWithCrLf) {
   testing_files::RunResult run = RunProgram(DIALOGUE_DEMO_PATH, "  first,  second \n");
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_EQ(run.output, "Dialog\r\n[first]\r\n[second ]\r\nEnde\r\n");
-  EXPECT_EQ(run.output.find('\x1b'), std::string::npos);
+  EXPECT_EQ(run.output.find('\x1b'), std::string::npos);  // no colour, no status
 }
 
 TEST(ConsoleTest, ExhaustedInputGivesEmptyAnswers) {

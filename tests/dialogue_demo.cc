@@ -1,5 +1,6 @@
 // A small dialogue for trying the console by hand and for the terminal tests:
-// asks twice, shows the answers in red between brackets, waits for a key.
+// asks twice, shows the answers in red between brackets and a status in
+// between, waits for a key.
 #include "recordstore/console.h"
 
 using recordstore::Ask;
@@ -10,6 +11,8 @@ int main() {
   recordstore::ByteString first = Ask("Name: ");
   recordstore::SetTextColour(recordstore::kColourRed, recordstore::kColourBlack);
   PrintLine("[" + first + "]");
+  recordstore::ShowStatus("1/2");
+  recordstore::ShowStatus("2/2");
   recordstore::ByteString second = Ask("Noch einer:");
   PrintLine("[" + second + "]");
   recordstore::WaitForKey();
