@@ -63,10 +63,13 @@ TEST(DecrypterFailure, EndsLeaveTheTargetAsItWas) {
       {"write fails", [](const TempFolder&) {},
        {"Starte Entschluesseln...", "Fehler beim Schreiben!"}, 1, 20000},
   };
+  const decrypter_runs::Encryption encryption =
+      decrypter_runs::EncryptOnce(testing_files::RandomBytes(40000));
+  ASSERT_FALSE(encryption.key_file.empty());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempFolder folder;
-    ASSERT_TRUE(decrypter_runs::Encrypt(folder, testing_files::RandomBytes(40000)));
+    decrypter_runs::Place(folder, encryption);
     WriteFile(folder.Path("data.bin"), "old target");
     c.spoil(folder);
     std::vector<std::string> before = folder.List();

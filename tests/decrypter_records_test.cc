@@ -2,6 +2,8 @@
 // order, values shorter or longer than the bytes they restore.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -92,6 +94,39 @@ TEST(DecrypterRecords, BytesPastAnEndAreZero) {
     EXPECT_EQ(target.size(), c.target.size());
     EXPECT_TRUE(target == c.target);
   }
+}
+
+// Appends a record whose value is `size` zero bytes, without holding them in
+// memory: the file is lengthened past the record's header.
+void AppendZeroRecord(const std::string& path, const std::string& name, int32_t size) {
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    out << RecordBytes(name, size, "");
+  }
+  auto end = static_cast<int64_t>(std::filesystem::file_size(path));
+  testing_files::ShrinkSize(path, end + size);
+}
+
+// Values far longer than the bytes they restore are read a block at a time:
+// the run's peak memory does not grow with them.
+TEST(DecrypterRecords, MemoryDoesNotGrowWithStoredLengths) {
+  const int32_t kHuge = 64 << 20;
+  TempFolder folder;
+  const std::string key_file = folder.Path("data.bin.VNS");
+  const std::string container = folder.Path("data.bin.VNZ");
+  WriteFile(key_file, kHead + RecordBytes("NB", "3") + RecordBytes("GLB", "100"));
+  AppendZeroRecord(key_file, "PriKey", kHuge);
+  AppendZeroRecord(key_file, "SekKey", kHuge);
+  WriteFile(container, "");
+  AppendZeroRecord(container, "B1", kHuge);
+  AppendZeroRecord(container, "B2", kHuge);
+  RunResult run = decrypter_runs::RunIn(folder, DECRYPTER_PATH, "data.bin.VNZ\n");
+  EXPECT_TRUE(ReadFile(folder.Path("data.bin")) == std::string(16384 + 100, '\0'));
+  // The same program rejecting an empty key file, for comparison.
+  TempFolder empty;
+  WriteFile(empty.Path("data.bin.VNS"), "");
+  RunResult baseline = decrypter_runs::RunIn(empty, DECRYPTER_PATH, "data.bin.VNZ\n");
+  EXPECT_LT(run.peak_rss_kib, baseline.peak_rss_kib + 16 * 1024);
 }
 
 }  // namespace

@@ -52,6 +52,26 @@ inline bool Encrypt(const testing_files::TempFolder& folder, const std::string& 
   return run.exit_status == 0 && std::remove(folder.Path("data.bin").c_str()) == 0;
 }
 
+// The encrypter's key file and container for one source, to be placed in
+// the folders of several cases.
+struct Encryption {
+  std::string key_file;
+  std::string container;
+};
+
+inline Encryption EncryptOnce(const std::string& source) {
+  testing_files::TempFolder folder;
+  if (!Encrypt(folder, source)) return {};
+  return {testing_files::ReadFile(folder.Path("data.bin.VNS")),
+          testing_files::ReadFile(folder.Path("data.bin.VNZ"))};
+}
+
+// Writes the pair as data.bin.VNS and data.bin.VNZ.
+inline void Place(const testing_files::TempFolder& folder, const Encryption& encryption) {
+  testing_files::WriteFile(folder.Path("data.bin.VNS"), encryption.key_file);
+  testing_files::WriteFile(folder.Path("data.bin.VNZ"), encryption.container);
+}
+
 }  // namespace decrypter_runs
 
 #endif  // TESTS_DECRYPTER_RUNS_H_
