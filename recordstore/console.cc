@@ -27,6 +27,10 @@ constexpr int kBrightBackgroundBase = 100;
 // The terminal output's column, followed through everything printed.
 int output_column = 0;
 
+// The colour's control sequence once one is set, to repeat it after a
+// suspension.
+ByteString colour_sequence;
+
 // The status line while one is shown.
 bool status_shown = false;
 LinePlacement status_placement;
@@ -113,7 +117,7 @@ ByteString ReadLine(const ByteString& prompt) {
     } else if (wait == KeyWait::kResumed) {
       // The shell has written meanwhile: prompt and line again, on the row
       // where the cursor is.
-      out += "\r" + prompt;
+      out += colour_sequence + "\r" + prompt;
       output_column = AdvanceColumn(0, prompt, columns);
       placement = PlaceAtOutputColumn(columns, &out);
       prompt_end = placement.start_column;
@@ -123,6 +127,8 @@ ByteString ReadLine(const ByteString& prompt) {
       if (outcome.bell) out += kBell;
       finished = outcome.finished;
     }
+    // Keys that came together (typed ahead, pasted) share one redraw.
+    if (!finished && (!pending_key_bytes.empty() || TerminalInputWaiting())) continue;
     out += BuildRedraw(line.text, line.cursor, columns, &placement);
     if (OutputIsTerminal()) WriteOutput(out);
     out.clear();
@@ -155,7 +161,8 @@ void SetTextColour(int foreground, int background) {
                         SgrColourIndex(foreground);
   int background_code = ((background & kBrightBit) != 0 ? kBrightBackgroundBase : kBackgroundBase) +
                         SgrColourIndex(background);
-  WriteOutput("\x1b[" + DecimalText(foreground_code) + ";" + DecimalText(background_code) + "m");
+  colour_sequence = "\x1b[" + DecimalText(foreground_code) + ";" + DecimalText(background_code) + "m";
+  WriteOutput(colour_sequence);
 }
 
 ByteString Ask(const ByteString& prompt) {
@@ -195,6 +202,7 @@ void WaitForKey() {
 }
 
 void EndProgram(int status) {
+  ClearStatus();
   CloseAllChannels();
   RestoreTerminal();
   std::exit(status);

@@ -44,8 +44,8 @@ void ClearStatus();
 // terminal.
 void WaitForKey();
 
-// Closes every open channel, restores the terminal and ends the process with
-// `status`.
+// Erases a shown status, closes every open channel, restores the terminal's
+// modes and ends the process with `status`. Prints nothing; the colour stays.
 [[noreturn]] void EndProgram(int status);
 
 }  // namespace recordstore

@@ -35,6 +35,9 @@ void RestoreTerminal();
 // The terminal's column count, read afresh; 80 when unknown.
 int TerminalColumns();
 
+// True when a byte from the terminal can be read at once.
+bool TerminalInputWaiting();
+
 // Results of ReadTerminalByte besides a byte 0..255.
 constexpr int kTimedOut = -1;       // no byte within the time given
 constexpr int kInputEnded = -2;     // end of input or an error

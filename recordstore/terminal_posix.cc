@@ -1,6 +1,7 @@
 // The terminal through termios and the standard streams through read and
 // write. Raw mode is switched with TCSANOW so that keys typed ahead are kept.
 #include <errno.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/select.h>
@@ -138,6 +139,11 @@ int TerminalColumns() {
   int fd = OutputIsTerminal() ? kOutput : kInput;
   if (ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   return kDefaultColumns;
+}
+
+bool TerminalInputWaiting() {
+  struct pollfd input = {kInput, POLLIN, 0};
+  return poll(&input, 1, 0) > 0 && (input.revents & POLLIN) != 0;
 }
 
 int ReadTerminalByte(int timeout_ms) {
