@@ -17,12 +17,6 @@ namespace {
 
 constexpr char kLineEnd[] = "\r\n";
 constexpr char kBell[] = "\a";
-constexpr int kColourBits = 0x0F;
-constexpr int kBrightBit = 8;
-constexpr int kForegroundBase = 30;
-constexpr int kBrightForegroundBase = 90;
-constexpr int kBackgroundBase = 40;
-constexpr int kBrightBackgroundBase = 100;
 
 // The terminal output's column, followed through everything printed.
 int output_column = 0;
@@ -43,12 +37,6 @@ ByteString pending_key_bytes;
 AnswerInput& StandardInput() {
   static AnswerInput input{ReadInputByte, kNoByteYet};
   return input;
-}
-
-// The console's colour bits (1 blue, 2 green, 4 red) as an SGR colour index
-// (1 red, 2 green, 4 blue).
-int SgrColourIndex(int colour) {
-  return ((colour & 1) << 2) | (colour & 2) | ((colour & 4) >> 2);
 }
 
 // Where a line drawn from the output column starts. When the cursor waits at
@@ -155,13 +143,7 @@ void PrintEmptyLine() { PrintText(kLineEnd); }
 void SetTextColour(int foreground, int background) {
   PrepareTerminal();
   if (!OutputIsTerminal()) return;
-  foreground &= kColourBits;
-  background &= kColourBits;
-  int foreground_code = ((foreground & kBrightBit) != 0 ? kBrightForegroundBase : kForegroundBase) +
-                        SgrColourIndex(foreground);
-  int background_code = ((background & kBrightBit) != 0 ? kBrightBackgroundBase : kBackgroundBase) +
-                        SgrColourIndex(background);
-  colour_sequence = "\x1b[" + DecimalText(foreground_code) + ";" + DecimalText(background_code) + "m";
+  colour_sequence = ColourSequence(foreground, background);
   WriteOutput(colour_sequence);
 }
 

@@ -48,6 +48,21 @@ bool Lay(const ByteString& text, size_t cursor, int columns, int start_column, C
   return at_margin;
 }
 
+constexpr int kColourBits = 0x0F;
+constexpr int kBrightBit = 8;
+constexpr int kForegroundBase = 30;
+constexpr int kBrightForegroundBase = 90;
+constexpr int kBackgroundBase = 40;
+constexpr int kBrightBackgroundBase = 100;
+
+// The colour bits (1 blue, 2 green, 4 red) as an SGR colour index (1 red,
+// 2 green, 4 blue), plus the base for normal or bright.
+int SgrColour(int colour, int base, int bright_base) {
+  colour &= kColourBits;
+  int index = ((colour & 1) << 2) | (colour & 2) | ((colour & 4) >> 2);
+  return ((colour & kBrightBit) != 0 ? bright_base : base) + index;
+}
+
 ByteString Move(int count, char final_byte) {
   if (count <= 0) return ByteString();
   return kControlSequence + DecimalText(count) + final_byte;
@@ -76,6 +91,11 @@ int AdvanceColumn(int column, const ByteString& text, int columns) {
     ++position;
   }
   return at.column;
+}
+
+ByteString ColourSequence(int foreground, int background) {
+  return kControlSequence + DecimalText(SgrColour(foreground, kForegroundBase, kBrightForegroundBase)) +
+         ";" + DecimalText(SgrColour(background, kBackgroundBase, kBrightBackgroundBase)) + "m";
 }
 
 int CursorRow(const ByteString& text, size_t cursor, int columns, int start_column) {

@@ -1,5 +1,6 @@
 // Where text lands on a terminal that wraps at its right margin, and the
-// control sequences that repaint an edit line spanning several rows.
+// control sequences that repaint an edit line spanning several rows or set
+// the colour.
 #ifndef RECORDSTORE_SCREEN_LAYOUT_H_
 #define RECORDSTORE_SCREEN_LAYOUT_H_
 
@@ -34,6 +35,11 @@ int CursorRow(const ByteString& text, size_t cursor, int columns, int start_colu
 // placement->cursor_row to the row the cursor is left in.
 ByteString BuildRedraw(const ByteString& text, size_t cursor, int columns,
                        LinePlacement* placement);
+
+// The SGR sequence for a console colour pair: the low four bits of each
+// number are the colour bits 1 blue, 2 green, 4 red, 8 bright (foreground 4
+// gives 31, 12 gives 91; backgrounds 40-47 and 100-107).
+ByteString ColourSequence(int foreground, int background);
 
 }  // namespace recordstore
 

@@ -83,5 +83,13 @@ TEST_F(ScreenLayoutTest, RedrawRepaintsBlanksAndPlacesTheCursor) {
   }
 }
 
+TEST_F(ScreenLayoutTest, MapsConsoleColourBitsToSgr) {
+  EXPECT_EQ(ColourSequence(4, 0), "\x1b[31;40m");
+  EXPECT_EQ(ColourSequence(12, 0), "\x1b[91;40m");
+  EXPECT_EQ(ColourSequence(1, 7), "\x1b[34;47m");
+  EXPECT_EQ(ColourSequence(2 + 8, 6 + 8), "\x1b[92;103m");
+  EXPECT_EQ(ColourSequence(0x14, 0x1F), "\x1b[31;107m");  // low four bits only
+}
+
 }  // namespace
 }  // namespace recordstore
