@@ -31,6 +31,12 @@ struct Channel {
   BufferUse use = BufferUse::kEmpty;
   int64_t buffer_offset = 0;  // file offset of buffer[0]
   int64_t buffer_length = 0;  // bytes valid (window) or pending (write run)
+  // Where the last read ended; -1 before the first. Only a read that goes
+  // on from there fills a read-ahead window when it misses the window; any
+  // other fetches just its own bytes, so that a lookup that passes over
+  // values by position reads none of them.
+  int64_t read_end = -1;
+  int64_t bytes_fetched = 0;
   bool write_failed = false;
   bool read_failed = false;
   bool temporary = false;
@@ -76,6 +82,8 @@ void StartChannel(Channel* c, FileHandle file, Access access, int64_t size) {
   c->use = BufferUse::kEmpty;
   c->buffer_offset = 0;
   c->buffer_length = 0;
+  c->read_end = -1;
+  c->bytes_fetched = 0;
   c->write_failed = false;
   c->read_failed = false;
   c->temporary = false;
@@ -265,6 +273,7 @@ int ReadBytes(int channel, char* destination, size_t size) {
   int64_t got = 0;
   if (CanRead(*c)) {
     FlushPending(c);
+    const bool goes_on = c->position == c->read_end;
     while (got < wanted) {
       int64_t at = c->position + got;
       if (c->use == BufferUse::kReadWindow && at >= c->buffer_offset &&
@@ -275,12 +284,13 @@ int ReadBytes(int channel, char* destination, size_t size) {
         got += n;
         continue;
       }
-      if (wanted - got >= kBufferSize) {  // large: straight into the destination
+      if (!goes_on || wanted - got >= kBufferSize) {  // straight into the destination
         int64_t n = ReadFileAt(c->file, destination + got, wanted - got, at);
         if (n < 0) {
           c->read_failed = true;
           break;
         }
+        c->bytes_fetched += n;
         got += n;
         break;  // a short read is the end of the file
       }
@@ -290,6 +300,7 @@ int ReadBytes(int channel, char* destination, size_t size) {
         c->use = BufferUse::kEmpty;
         break;
       }
+      c->bytes_fetched += n;
       c->use = BufferUse::kReadWindow;
       c->buffer_offset = at;
       c->buffer_length = n;
@@ -298,6 +309,7 @@ int ReadBytes(int channel, char* destination, size_t size) {
   }
   std::memset(destination + got, 0, static_cast<size_t>(wanted - got));
   c->position += got;
+  c->read_end = c->position;
   // Only bytes really read show where the file ends; a read from past the end
   // finds none and says nothing about it.
   if (got > 0) c->known_end = std::max(c->known_end, c->position);
@@ -365,6 +377,11 @@ int64_t ChannelSize(int channel) {
 bool AtEnd(int channel) {
   Channel* c = OpenChannelAt(channel);
   return c == nullptr || c->position >= c->recorded_size;
+}
+
+int64_t ChannelBytesFetched(int channel) {
+  Channel* c = OpenChannelAt(channel);
+  return c == nullptr ? 0 : c->bytes_fetched;
 }
 
 bool ChannelWriteFailed(int channel) {

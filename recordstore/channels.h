@@ -106,6 +106,10 @@ int64_t ChannelSize(int channel);
 // recorded on opening (later writes do not move that limit).
 bool AtEnd(int channel);
 
+// Bytes fetched from the file since the channel was opened, read-ahead
+// included; 0 when not open.
+int64_t ChannelBytesFetched(int channel);
+
 // Sticky failure flags since the channel was opened; false when not open.
 bool ChannelWriteFailed(int channel);
 bool ChannelReadFailed(int channel);

@@ -10,9 +10,6 @@ namespace recordstore {
 
 namespace {
 
-// Up to this value size a record goes to the channel in one write.
-constexpr size_t kJoinedRecordLimit = 64 * 1024;
-
 // Reads the value that starts at the position: only the bytes the file
 // holds are kept; the position ends as after a read of `length` bytes.
 RecordValue ReadValue(int channel, int32_t length) {
@@ -38,11 +35,17 @@ RecordPlace Search(int channel, const ByteString& wanted, RecordValue* value) {
   bool second_pass = false;
   for (;;) {
     const int64_t record_start = ChannelPosition(channel);
-    char stored_name[kRecordNameSize] = {};
-    ReadBytes(channel, stored_name, sizeof stored_name);
-    int32_t length = 0;
-    ReadInt32(channel, &length);
-    if (NameNormalForm(ByteString(stored_name, sizeof stored_name)) == wanted_form) {
+    // Name and length in one read: bytes missing at the end of the file
+    // read as 0, exactly as for a read of the name and then of the length.
+    unsigned char header[kRecordHeaderSize] = {};
+    ReadBytes(channel, reinterpret_cast<char*>(header), sizeof header);
+    uint32_t bits = 0;
+    for (int i = 0; i < kRecordLengthSize; ++i) {
+      bits |= static_cast<uint32_t>(header[kRecordNameSize + i]) << (8 * i);
+    }
+    const int32_t length = static_cast<int32_t>(bits);
+    if (NameNormalForm(ByteString(reinterpret_cast<char*>(header), kRecordNameSize)) ==
+        wanted_form) {
       RecordPlace place;
       place.found = true;
       place.value_offset = ChannelPosition(channel);
@@ -80,15 +83,10 @@ void WriteRecord(int channel, const ByteString& name, const char* value, size_t 
   for (int i = 0; i < kRecordLengthSize; ++i) {
     header[kRecordNameSize + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
   }
-  if (size <= kJoinedRecordLimit) {
-    char joined[kRecordHeaderSize + kJoinedRecordLimit];
-    std::memcpy(joined, header, sizeof header);
-    if (size > 0) std::memcpy(joined + sizeof header, value, size);
-    WriteBytes(channel, joined, sizeof header + size);
-  } else {
-    WriteBytes(channel, header, sizeof header);
-    WriteBytes(channel, value, size);
-  }
+  // Two writes into the channel's buffer cost no more calls to the system
+  // than one, and spare a copy of the value.
+  WriteBytes(channel, header, sizeof header);
+  WriteBytes(channel, value, size);
 }
 
 void WriteRecord(int channel, const ByteString& name, const ByteString& value) {
