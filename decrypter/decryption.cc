@@ -61,14 +61,18 @@ ByteString KeyFileName(const ByteString& target_name) {
 
 void ReadValueBytes(int channel, const RecordPlace& place, int64_t offset, char* destination,
                     size_t size) {
-  std::memset(destination, 0, size);
-  if (!place.found || offset >= place.length) return;
-  size_t held = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size),
-                                                      place.length - offset));
-  int64_t position = recordstore::ChannelPosition(channel);
-  recordstore::SetChannelPosition(channel, place.value_offset + offset);
-  recordstore::ReadBytes(channel, destination, held);
-  recordstore::SetChannelPosition(channel, position);
+  size_t held = 0;
+  if (place.found && offset < place.length) {
+    held = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size),
+                                                 place.length - offset));
+    int64_t position = recordstore::ChannelPosition(channel);
+    recordstore::SetChannelPosition(channel, place.value_offset + offset);
+    // The read zero-fills what the file does not hold; a refused one
+    // leaves the bytes as they were.
+    if (recordstore::ReadBytes(channel, destination, held) != recordstore::kStatusDone) held = 0;
+    recordstore::SetChannelPosition(channel, position);
+  }
+  std::memset(destination + held, 0, size - held);
 }
 
 bool HeaderMatches() {
