@@ -7,6 +7,7 @@
 
 #include "decrypter/decimal_value.h"
 #include "recordstore/channels.h"
+#include "recordstore/progress.h"
 #include "recordstore/xor_bytes.h"
 
 namespace decrypter {
@@ -105,6 +106,8 @@ StepEnd FindFinalBlock(const KeyFile& keys, RecordPlace* final_block) {
 StepEnd RestoreFullBlocks(const KeyFile& keys) {
   char block[kBlockSize];
   StepEnd end = StepEnd::kDone;
+  recordstore::Progress progress =
+      recordstore::StartProgress(recordstore::ChannelSize(kContainerChannel));
   for (int64_t i = 1; i <= int64_t{keys.block_count} - 2; ++i) {
     RecordPlace place = recordstore::FindRecord(kContainerChannel, BlockName(i));
     if (!place.found) {
@@ -121,7 +124,9 @@ StepEnd RestoreFullBlocks(const KeyFile& keys) {
       end = StepEnd::kWriteFailed;
       break;
     }
+    recordstore::UpdateProgress(&progress, recordstore::ChannelPosition(kContainerChannel));
   }
+  recordstore::EndProgress(&progress);
   explicit_bzero(block, sizeof block);
   return end;
 }

@@ -77,8 +77,9 @@ StepEnd FindFinalBlock(const KeyFile& keys, recordstore::RecordPlace* final_bloc
 
 // Restores blocks 1 to NB - 2 with the primary key: per block one lookup,
 // 16384 bytes (0 past the record's end) combined with the key, one write to
-// the target channel. Returns kDone; at the first block that fails,
-// kContainerDamaged (record absent), kReadFailed or kWriteFailed.
+// the target channel. Shows the progress line of progress.h, measured in
+// container bytes, while the blocks go. Returns kDone; at the first block
+// that fails, kContainerDamaged (record absent), kReadFailed or kWriteFailed.
 StepEnd RestoreFullBlocks(const KeyFile& keys);
 
 // Restores the final block: the last block length in bytes (none when it is

@@ -5,6 +5,7 @@
 #include "encrypter/random_source.h"
 #include "recordstore/channels.h"
 #include "recordstore/platform.h"
+#include "recordstore/progress.h"
 #include "recordstore/records.h"
 #include "recordstore/xor_bytes.h"
 
@@ -55,6 +56,7 @@ bool ReadBlock(char* block, int32_t size) {
 // The block loop proper; EncryptBlocks wipes the keys whatever it returns.
 Outcome EncryptEachBlock(Encryption* run, char* block, char* secondary_key) {
   int64_t position = 0;
+  recordstore::Progress progress = recordstore::StartProgress(run->source_size);
   while (position < run->source_size) {
     int32_t number = run->blocks + 1;
     int64_t remaining = run->source_size - position;
@@ -75,7 +77,9 @@ Outcome EncryptEachBlock(Encryption* run, char* block, char* secondary_key) {
     run->blocks = number;
     run->last_block_length = length;
     position += length;
+    recordstore::UpdateProgress(&progress, position);
   }
+  recordstore::EndProgress(&progress);
   return Outcome::kDone;
 }
 

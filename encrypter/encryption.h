@@ -46,7 +46,8 @@ Outcome WriteKeyFileHeader(Encryption* run);
 // Encrypts the source block by block into container records, a final short
 // block with its own secondary key (written to the key file first), then
 // writes "NB" (blocks + 1) and "GLB" (last block length) to the key file and
-// wipes the primary key. Returns kDone, kReadFailed or kWriteFailed.
+// wipes the primary key. Shows the progress line of progress.h while the
+// blocks go. Returns kDone, kReadFailed or kWriteFailed.
 Outcome EncryptBlocks(Encryption* run);
 
 // Flushes, fsyncs and renames the container, then the key file, over their

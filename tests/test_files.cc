@@ -22,10 +22,15 @@ extern char** environ;
 
 namespace testing_files {
 
-TempFolder::TempFolder() {
+static std::string TemporaryBase() {
   const char* base = getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                        "/vernam-test-XXXXXX";
+  return base != nullptr && *base != '\0' ? base : "/tmp";
+}
+
+TempFolder::TempFolder() : TempFolder(TemporaryBase()) {}
+
+TempFolder::TempFolder(const std::string& base) {
+  std::string pattern = base + "/vernam-test-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path = pattern;
 }

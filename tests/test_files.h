@@ -15,6 +15,8 @@ namespace testing_files {
 // destructor.
 struct TempFolder {
   TempFolder();
+  // The same under `base` (for example /dev/shm for large files).
+  explicit TempFolder(const std::string& base);
   ~TempFolder();
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
