@@ -8,7 +8,6 @@
 #include "decrypter/decimal_value.h"
 #include "recordstore/channels.h"
 #include "recordstore/progress.h"
-#include "recordstore/xor_bytes.h"
 
 namespace decrypter {
 
@@ -61,7 +60,7 @@ ByteString KeyFileName(const ByteString& target_name) {
 }
 
 void ReadValueBytes(int channel, const RecordPlace& place, int64_t offset, char* destination,
-                    size_t size) {
+                    size_t size, const char* key) {
   size_t held = 0;
   if (place.found && offset < place.length) {
     held = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size),
@@ -70,10 +69,16 @@ void ReadValueBytes(int channel, const RecordPlace& place, int64_t offset, char*
     recordstore::SetChannelPosition(channel, place.value_offset + offset);
     // The read zero-fills what the file does not hold; a refused one
     // leaves the bytes as they were.
-    if (recordstore::ReadBytes(channel, destination, held) != recordstore::kStatusDone) held = 0;
+    int status = key == nullptr ? recordstore::ReadBytes(channel, destination, held)
+                                : recordstore::ReadXorBytes(channel, destination, key, held);
+    if (status != recordstore::kStatusDone) held = 0;
     recordstore::SetChannelPosition(channel, position);
   }
-  std::memset(destination + held, 0, size - held);
+  if (key == nullptr) {
+    std::memset(destination + held, 0, size - held);
+  } else {
+    std::memcpy(destination + held, key + held, size - held);
+  }
 }
 
 bool HeaderMatches() {
@@ -114,12 +119,11 @@ StepEnd RestoreFullBlocks(const KeyFile& keys) {
       end = MissingBlock();
       break;
     }
-    ReadValueBytes(kContainerChannel, place, 0, block, sizeof block);
+    ReadValueBytes(kContainerChannel, place, 0, block, sizeof block, keys.primary_key);
     if (ReadFailed()) {
       end = StepEnd::kReadFailed;
       break;
     }
-    recordstore::XorBytes(block, block, keys.primary_key, sizeof block);
     if (WriteFailed(recordstore::WriteBytes(kTargetChannel, block, sizeof block))) {
       end = StepEnd::kWriteFailed;
       break;
@@ -144,12 +148,11 @@ StepEnd RestoreFinalBlock(const KeyFile& keys, const RecordPlace& final_block) {
     } else {
       ReadValueBytes(kKeyFileChannel, keys.secondary_key, offset, key, size);
     }
-    ReadValueBytes(kContainerChannel, final_block, offset, block, size);
+    ReadValueBytes(kContainerChannel, final_block, offset, block, size, key);
     if (ReadFailed()) {
       end = StepEnd::kReadFailed;
       break;
     }
-    recordstore::XorBytes(block, block, key, size);
     if (WriteFailed(recordstore::WriteBytes(kTargetChannel, block, size))) {
       end = StepEnd::kWriteFailed;
       break;

@@ -7,7 +7,6 @@
 #include "recordstore/platform.h"
 #include "recordstore/progress.h"
 #include "recordstore/records.h"
-#include "recordstore/xor_bytes.h"
 
 namespace encrypter {
 
@@ -44,11 +43,12 @@ void DrawKey(double seed, char* key, size_t size) {
   explicit_bzero(&source, sizeof source);
 }
 
-// Reads the next `size` bytes of the source into `block`. False when the
-// read failed or found fewer bytes than the source had when it was opened.
-bool ReadBlock(char* block, int32_t size) {
+// Reads the next `size` bytes of the source into `block`, combined with the
+// key on the way. False when the read failed or found fewer bytes than the
+// source had when it was opened.
+bool ReadBlock(char* block, const char* key, int32_t size) {
   int64_t before = recordstore::ChannelPosition(kSourceChannel);
-  recordstore::ReadBytes(kSourceChannel, block, static_cast<size_t>(size));
+  recordstore::ReadXorBytes(kSourceChannel, block, key, static_cast<size_t>(size));
   return !recordstore::ChannelReadFailed(kSourceChannel) &&
          recordstore::ChannelPosition(kSourceChannel) == before + size;
 }
@@ -68,8 +68,7 @@ Outcome EncryptEachBlock(Encryption* run, char* block, char* secondary_key) {
                                static_cast<size_t>(length));
       key = secondary_key;
     }
-    if (!ReadBlock(block, length)) return Outcome::kReadFailed;
-    recordstore::XorBytes(block, block, key, static_cast<size_t>(length));
+    if (!ReadBlock(block, key, length)) return Outcome::kReadFailed;
     ByteString name = recordstore::kBlockRecordPrefix;
     name += recordstore::DecimalText(number);
     recordstore::WriteRecord(kContainerChannel, name, block, static_cast<size_t>(length));

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "recordstore/platform.h"
+#include "recordstore/xor_bytes.h"
 
 namespace recordstore {
 
@@ -266,7 +267,20 @@ int WriteBytes(int channel, const ByteString& bytes) {
   return WriteBytes(channel, bytes.data(), bytes.size());
 }
 
-int ReadBytes(int channel, char* destination, size_t size) {
+namespace {
+
+// Copies `size` bytes to `destination`, combined with the key's bytes when
+// `key` is given.
+void CopyBytes(char* destination, const char* source, const char* key, size_t size) {
+  if (key != nullptr) {
+    XorBytes(destination, source, key, size);
+  } else {
+    std::memcpy(destination, source, size);
+  }
+}
+
+// ReadBytes, each byte combined with key[j] on its way when `key` is given.
+int ReadBytesWith(int channel, char* destination, const char* key, size_t size) {
   Channel* c = OpenChannelAt(channel);
   if (c == nullptr || size == 0) return kStatusRefused;
   int64_t wanted = static_cast<int64_t>(size);
@@ -279,8 +293,8 @@ int ReadBytes(int channel, char* destination, size_t size) {
       if (c->use == BufferUse::kReadWindow && at >= c->buffer_offset &&
           at < c->buffer_offset + c->buffer_length) {
         int64_t n = std::min(wanted - got, c->buffer_offset + c->buffer_length - at);
-        std::memcpy(destination + got, c->buffer.get() + (at - c->buffer_offset),
-                    static_cast<size_t>(n));
+        CopyBytes(destination + got, c->buffer.get() + (at - c->buffer_offset),
+                  key == nullptr ? nullptr : key + got, static_cast<size_t>(n));
         got += n;
         continue;
       }
@@ -291,6 +305,9 @@ int ReadBytes(int channel, char* destination, size_t size) {
           break;
         }
         c->bytes_fetched += n;
+        if (key != nullptr) {
+          XorBytes(destination + got, destination + got, key + got, static_cast<size_t>(n));
+        }
         got += n;
         break;  // a short read is the end of the file
       }
@@ -307,13 +324,27 @@ int ReadBytes(int channel, char* destination, size_t size) {
       if (n == 0) break;
     }
   }
-  std::memset(destination + got, 0, static_cast<size_t>(wanted - got));
+  if (key != nullptr) {
+    std::memcpy(destination + got, key + got, static_cast<size_t>(wanted - got));
+  } else {
+    std::memset(destination + got, 0, static_cast<size_t>(wanted - got));
+  }
   c->position += got;
   c->read_end = c->position;
   // Only bytes really read show where the file ends; a read from past the end
   // finds none and says nothing about it.
   if (got > 0) c->known_end = std::max(c->known_end, c->position);
   return kStatusDone;
+}
+
+}  // namespace
+
+int ReadBytes(int channel, char* destination, size_t size) {
+  return ReadBytesWith(channel, destination, nullptr, size);
+}
+
+int ReadXorBytes(int channel, char* destination, const char* key, size_t size) {
+  return ReadBytesWith(channel, destination, key, size);
 }
 
 int64_t BytesHeld(int channel, int64_t size) {

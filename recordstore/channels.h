@@ -84,6 +84,12 @@ int WriteBytes(int channel, const ByteString& bytes);
 // ChannelReadFailed and reads like the end of the file.
 int ReadBytes(int channel, char* destination, size_t size);
 
+// ReadBytes, then each destination[j] combined with key[j] by exclusive or,
+// in one pass: bytes past the end of the file come out as the key's bytes.
+// Returns as ReadBytes; a channel that is not open leaves `destination`
+// unchanged.
+int ReadXorBytes(int channel, char* destination, const char* key, size_t size);
+
 // How many of the next `size` bytes the file holds from the position: what
 // ReadBytes of `size` bytes would read. 0 when not open or write-only.
 int64_t BytesHeld(int channel, int64_t size);
