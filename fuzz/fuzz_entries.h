@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace fuzzing {
 
@@ -27,9 +28,11 @@ bool FuzzDecimalValue(const uint8_t* data, size_t size);
 // split); a whole decryption run on them.
 bool FuzzDecryption(const uint8_t* data, size_t size);
 
-// A file name in a private scratch folder (in /dev/shm when there is one),
-// removed with the folder when the process ends.
-std::string ScratchPath(const std::string& name);
+// A private scratch folder for `target` (in /dev/shm when there is one), the
+// same on every call, removed with its files when the process ends.
+std::string ScratchFolder(const std::string& target);
+// The names of a folder's entries.
+std::vector<std::string> FolderEntries(const std::string& folder);
 // Replaces the file's contents. Returns false on a failure.
 bool WriteScratchFile(const std::string& path, const uint8_t* data, size_t size);
 

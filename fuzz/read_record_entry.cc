@@ -42,7 +42,7 @@ bool LookUpBoth(const ByteString& name, const ByteString& file, int64_t limit) {
 }  // namespace
 
 bool FuzzReadRecord(const uint8_t* data, size_t size) {
-  const std::string path = ScratchPath("records");
+  const std::string path = ScratchFolder("read_record") + "/records";
   if (!WriteScratchFile(path, data, size)) return false;
   const ByteString file(reinterpret_cast<const char*>(data), size);
   bool holds = recordstore::OpenChannel(1, path, recordstore::OpenPolicy::kReadOnly) ==

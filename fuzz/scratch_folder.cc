@@ -1,9 +1,11 @@
-// The fuzz targets' scratch folder: one per process, gone at its end.
+// The fuzz targets' scratch folders: one per target and process, gone at its
+// end.
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <map>
 #include <string>
 
 #include "fuzz/fuzz_entries.h"
@@ -12,30 +14,38 @@ namespace fuzzing {
 
 namespace {
 
-std::string folder;
+std::map<std::string, std::string> folders;  // target -> folder
 
-void RemoveFolder() {
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name != "." && name != "..") unlink((folder + "/" + name).c_str());
+void RemoveFolders() {
+  for (const auto& [target, folder] : folders) {
+    for (const std::string& name : FolderEntries(folder)) unlink((folder + "/" + name).c_str());
+    rmdir(folder.c_str());
   }
-  closedir(dir);
-  rmdir(folder.c_str());
 }
 
 }  // namespace
 
-std::string ScratchPath(const std::string& name) {
-  if (folder.empty()) {
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/vernam-fuzz-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) abort();
-    folder = pattern;
-    atexit(RemoveFolder);
+std::string ScratchFolder(const std::string& target) {
+  auto found = folders.find(target);
+  if (found != folders.end()) return found->second;
+  const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : getenv("TMPDIR");
+  std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/vernam-fuzz-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) abort();
+  if (folders.empty()) atexit(RemoveFolders);
+  folders[target] = pattern;
+  return pattern;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return names;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
   }
-  return folder + "/" + name;
+  closedir(dir);
+  return names;
 }
 
 bool WriteScratchFile(const std::string& path, const uint8_t* data, size_t size) {
