@@ -3,6 +3,8 @@
 // pending bytes to be written at one offset; never both.
 #include "recordstore/channels.h"
 
+#include <string.h>  // explicit_bzero
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -38,6 +40,7 @@ struct Channel {
   // values by position reads none of them.
   int64_t read_end = -1;
   int64_t bytes_fetched = 0;
+  int64_t buffer_used = 0;    // how far the buffer has ever been filled
   bool write_failed = false;
   bool read_failed = false;
   bool temporary = false;
@@ -92,6 +95,13 @@ void StartChannel(Channel* c, FileHandle file, Access access, int64_t size) {
   c->final_name.clear();
 }
 
+// Gives the buffer back, wiped first: it may have held key bytes.
+void ReleaseBuffer(Channel* c) {
+  if (c->buffer) explicit_bzero(c->buffer.get(), static_cast<size_t>(c->buffer_used));
+  c->buffer_used = 0;
+  c->buffer.reset();
+}
+
 // Writes out and closes the file; the channel is not open afterwards.
 // Returns false when anything failed since the channel was opened.
 bool FinishChannel(Channel* c) {
@@ -100,7 +110,7 @@ bool FinishChannel(Channel* c) {
   bool clean = flushed && closed && !c->write_failed;
   c->open = false;
   c->file = kNoFile;
-  c->buffer.reset();  // memory goes back with the channel
+  ReleaseBuffer(c);  // memory goes back with the channel
   c->use = BufferUse::kEmpty;
   return clean;
 }
@@ -115,7 +125,7 @@ bool DropTemporary(Channel* c) {
   c->open = false;
   c->file = kNoFile;
   c->temporary = false;
-  c->buffer.reset();
+  ReleaseBuffer(c);
   return removed;
 }
 
@@ -184,7 +194,7 @@ bool CommitChannels(std::initializer_list<int> channel_list) {
     if (!CloseFile(c->file)) ok = false;
     c->file = kNoFile;
     c->open = false;
-    c->buffer.reset();
+    ReleaseBuffer(c);
   }
   // Every file is closed now; the renames only begin when all were clean.
   for (int channel : channel_list) {
@@ -250,6 +260,7 @@ int WriteBytes(int channel, const char* data, size_t size) {
     }
     std::memcpy(c->buffer.get() + c->buffer_length, data, size);
     c->buffer_length += count;
+    c->buffer_used = std::max(c->buffer_used, c->buffer_length);
     stored = count;
   } else {
     stored = WriteFileAt(c->file, data, count, c->position);
@@ -321,6 +332,7 @@ int ReadBytesWith(int channel, char* destination, const char* key, size_t size) 
       c->use = BufferUse::kReadWindow;
       c->buffer_offset = at;
       c->buffer_length = n;
+      c->buffer_used = std::max(c->buffer_used, n);
       if (n == 0) break;
     }
   }
