@@ -64,7 +64,11 @@ int main() {
 
   KeyFile keys;
   PrintLine("Lese Header...");
-  if (!HeaderMatches()) RejectKeyFile(&keys);
+  if (!HeaderMatches()) {
+    // A key file that could not be read is no wrong key file.
+    if (ChannelReadFailed(kKeyFileChannel)) Fail("Fehler beim Lesen!", &keys);
+    RejectKeyFile(&keys);
+  }
   CheckStep(ReadKeyFile(&keys), &keys);
   if (keys.block_count > kMaxBlockCount) RejectKeyFile(&keys);
   if (container_status != kStatusDone) Fail("Container kann nicht gelesen werden!", &keys);
