@@ -48,4 +48,18 @@ TEST(FuzzRegressionTest, Answer) {
   }
 }
 
+TEST(FuzzRegressionTest, DecimalValue) {
+  for (const std::string& path : Inputs("decimal_value")) {
+    const std::string input = testing_files::ReadFile(path);
+    EXPECT_TRUE(fuzzing::FuzzDecimalValue(Bytes(input), input.size())) << path;
+  }
+}
+
+TEST(FuzzRegressionTest, Decryption) {
+  for (const std::string& path : Inputs("decryption")) {
+    const std::string input = testing_files::ReadFile(path);
+    EXPECT_TRUE(fuzzing::FuzzDecryption(Bytes(input), input.size())) << path;
+  }
+}
+
 }  // namespace
