@@ -2,6 +2,7 @@
 // once made one of them fail (tests/regression/<target>/), so that the normal
 // test run keeps them fixed. The fuzzers themselves run in CI only.
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <string>
@@ -59,6 +60,36 @@ TEST(FuzzRegressionTest, Decryption) {
   for (const std::string& path : Inputs("decryption")) {
     const std::string input = testing_files::ReadFile(path);
     EXPECT_TRUE(fuzzing::FuzzDecryption(Bytes(input), input.size())) << path;
+  }
+}
+
+// A real key file for a 1-byte source ("Head", "PriKey", "SekKey", "NB",
+// "GLB"), cut at every offset, with its container. Cut inside "Head" the
+// header test fails and no target is made; cut after it, nothing is restored
+// and the target is empty. hostile_files_test.cc runs some of these cuts
+// through the decrypter itself.
+TEST(FuzzRegressionTest, DecryptionOfAKeyFileCutAtEveryOffset) {
+  testing_files::TempFolder made;
+  testing_files::WriteFile(made.Path("data"), "Q");
+  testing_files::RunOptions options;
+  options.folder = made.path;
+  ASSERT_EQ(testing_files::RunProgram(ENCRYPTER_PATH, "data\n", options).exit_status, 0);
+  const std::string key_file = testing_files::ReadFile(made.Path("data.VNS"));
+  const std::string container = testing_files::ReadFile(made.Path("data.VNZ"));
+  const size_t header_size = 28;
+  const std::string target = fuzzing::ScratchFolder("decryption") + "/data";
+  for (size_t cut = 0; cut <= key_file.size(); ++cut) {
+    std::string input = {static_cast<char>(cut & 0xFF), static_cast<char>(cut >> 8)};
+    input += key_file.substr(0, cut) + container;
+    struct stat st;
+    const bool holds = fuzzing::FuzzDecryption(Bytes(input), input.size());
+    const bool target_there = stat(target.c_str(), &st) == 0;
+    const int64_t restored = cut == key_file.size() ? 1 : 0;
+    if (!holds || target_there != (cut >= header_size) ||
+        (target_there && st.st_size != restored)) {
+      ADD_FAILURE() << "cut at " << cut;
+      break;
+    }
   }
 }
 

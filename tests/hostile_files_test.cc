@@ -150,11 +150,10 @@ TEST(HostileFilesTest, EachEndsAsDocumentedInBoundedTimeAndMemory) {
 }
 
 // A real key file and container for a 1-byte source: "Head", "PriKey",
-// "SekKey", "NB" "2", "GLB" "1". Cut short anywhere inside "Head" the header
-// test fails; cut anywhere after it, the counts are absent or read as 0, so
-// nothing is restored and the target is empty. Every offset in the record
-// headers and small values is tried, and inside the 16384 key bytes (where
-// every cut reads alike) the first and last few and a stride between.
+// "SekKey", "NB" "2", "GLB" "1", cut short. Cut anywhere inside "Head" the
+// header test fails; cut anywhere after it, the counts are absent or read as
+// 0, so nothing is restored and the target is empty. One cut in each part of
+// the file here; tests/fuzz_regression_test.cc cuts at every offset.
 TEST(HostileFilesTest, KeyFileCutShort) {
   TempFolder made;
   WriteFile(made.Path("data"), "Q");
@@ -164,14 +163,22 @@ TEST(HostileFilesTest, KeyFileCutShort) {
   const std::string key_file = ReadFile(made.Path("data.VNS"));
   const std::string container = ReadFile(made.Path("data.VNZ"));
   ASSERT_EQ(key_file.size(), 28u + 16394u + 11u + 11u + 11u);
-  const size_t key_start = 28 + 10;
-  const size_t key_end = key_start + 16384;
   ExpectEnd(Decrypt(key_file, container), 0, "Fertig.", "Q");
-  for (size_t cut = 0; cut < key_file.size(); ++cut) {
-    if (cut > key_start + 3 && cut < key_end - 3 && cut % 2048 != 0) continue;
-    SCOPED_TRACE("cut at " + std::to_string(cut));
-    const Outcome outcome = Decrypt(key_file.substr(0, cut), container);
-    if (cut < 28) {
+  struct Cut {
+    const char* where;
+    size_t size;
+  };
+  const Cut cuts[] = {
+      {"inside the header's name", 3},      {"inside the header's length", 8},
+      {"inside the header's value", 27},    {"right after the header", 28},
+      {"inside the primary key", 9000},     {"inside the secondary key's length", 16430},
+      {"right after NB's length", 16443},   {"inside GLB's name", 16446},
+      {"before GLB's last byte", 16454},
+  };
+  for (const Cut& cut : cuts) {
+    SCOPED_TRACE(cut.where);
+    const Outcome outcome = Decrypt(key_file.substr(0, cut.size), container);
+    if (cut.size < 28) {
       ExpectEnd(outcome, 0, kRejected, kOlderTarget);
     } else {
       ExpectEnd(outcome, 0, "Fertig.", "");
