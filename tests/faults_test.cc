@@ -18,8 +18,9 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <stdexcept>
 #include <string>
-#include <thread>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -129,20 +130,34 @@ Snapshot TakeSnapshot(const TempFolder& folder) {
   return snapshot;
 }
 
+// The encrypter's container and key file for the source, made once.
+const std::string& EncryptedFile(const char* suffix) {
+  static const std::pair<std::string, std::string> made = [] {
+    TempFolder folder;
+    WriteFile(folder.Path(kSource), RandomBytes(kSourceSize));
+    RunOptions options;
+    options.folder = folder.path;
+    RunResult result = RunProgram(ENCRYPTER_PATH, kEncrypterInput, options);
+    if (result.exit_status != 0) throw std::runtime_error("encrypter: " + result.output);
+    return std::make_pair(ReadFile(folder.Path("data.bin.VNZ")),
+                          ReadFile(folder.Path("data.bin.VNS")));
+  }();
+  return std::string(suffix) == ".VNZ" ? made.first : made.second;
+}
+
 // The folder before a run: for the encrypter the source and older outputs;
 // for the decrypter a real container and key file and an older target.
 void PrepareFolder(Program program, const TempFolder& folder) {
-  WriteFile(folder.Path(kSource), RandomBytes(kSourceSize));
   if (program == Program::kEncrypter) {
+    WriteFile(folder.Path(kSource), RandomBytes(kSourceSize));
     WriteFile(folder.Path("data.bin.VNZ"), "an older container");
     WriteFile(folder.Path("data.bin.VNS"), "an older key file");
-    return;
+  } else {
+    WriteFile(folder.Path("data.bin.VNZ"), EncryptedFile(".VNZ"));
+    WriteFile(folder.Path("data.bin.VNS"), EncryptedFile(".VNS"));
+    ASSERT_EQ(chmod(folder.Path("data.bin.VNS").c_str(), 0600), 0);
+    WriteFile(folder.Path(kSource), "an older target");
   }
-  RunOptions options;
-  options.folder = folder.path;
-  RunResult made = RunProgram(ENCRYPTER_PATH, kEncrypterInput, options);
-  ASSERT_EQ(made.exit_status, 0) << made.output << made.error;
-  WriteFile(folder.Path(kSource), "an older target");
 }
 
 // The sanitizer runtime would refuse a library preloaded in front of it; the
