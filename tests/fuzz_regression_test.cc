@@ -35,33 +35,18 @@ const uint8_t* Bytes(const std::string& input) {
   return reinterpret_cast<const uint8_t*>(input.data());
 }
 
-TEST(FuzzRegressionTest, ReadRecord) {
-  for (const std::string& path : Inputs("read_record")) {
+// Every input of `target` through its entry point.
+void Replay(const std::string& target, bool (*entry)(const uint8_t*, size_t)) {
+  for (const std::string& path : Inputs(target)) {
     const std::string input = testing_files::ReadFile(path);
-    EXPECT_TRUE(fuzzing::FuzzReadRecord(Bytes(input), input.size())) << path;
+    EXPECT_TRUE(entry(Bytes(input), input.size())) << path;
   }
 }
 
-TEST(FuzzRegressionTest, Answer) {
-  for (const std::string& path : Inputs("answer")) {
-    const std::string input = testing_files::ReadFile(path);
-    EXPECT_TRUE(fuzzing::FuzzAnswer(Bytes(input), input.size())) << path;
-  }
-}
-
-TEST(FuzzRegressionTest, DecimalValue) {
-  for (const std::string& path : Inputs("decimal_value")) {
-    const std::string input = testing_files::ReadFile(path);
-    EXPECT_TRUE(fuzzing::FuzzDecimalValue(Bytes(input), input.size())) << path;
-  }
-}
-
-TEST(FuzzRegressionTest, Decryption) {
-  for (const std::string& path : Inputs("decryption")) {
-    const std::string input = testing_files::ReadFile(path);
-    EXPECT_TRUE(fuzzing::FuzzDecryption(Bytes(input), input.size())) << path;
-  }
-}
+TEST(FuzzRegressionTest, ReadRecord) { Replay("read_record", fuzzing::FuzzReadRecord); }
+TEST(FuzzRegressionTest, Answer) { Replay("answer", fuzzing::FuzzAnswer); }
+TEST(FuzzRegressionTest, DecimalValue) { Replay("decimal_value", fuzzing::FuzzDecimalValue); }
+TEST(FuzzRegressionTest, Decryption) { Replay("decryption", fuzzing::FuzzDecryption); }
 
 // A real key file for a 1-byte source ("Head", "PriKey", "SekKey", "NB",
 // "GLB"), cut short, with its container: at every offset outside the 16384
