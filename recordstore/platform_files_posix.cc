@@ -16,7 +16,9 @@ FileHandle OpenFile(const ByteString& name, FileAccess access, int mode) {
   switch (access) {
     case FileAccess::kReadWriteExisting: flags |= O_RDWR; break;
     case FileAccess::kReadWriteNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
-    case FileAccess::kReadOnly: flags |= O_RDONLY; break;
+    // Non-blocking, so that a named pipe is refused by its size, not waited on;
+    // reads from regular files are not affected.
+    case FileAccess::kReadOnly: flags |= O_RDONLY | O_NONBLOCK; break;
     case FileAccess::kWriteTruncate: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
   }
   if (name.empty() || name.find('\0') != ByteString::npos) return kNoFile;

@@ -142,7 +142,7 @@ TEST(EncrypterRunTest, WritesTheRecordSetsForEachSourceSize) {
   }
 }
 
-enum class Setup { kMissing, kFolder, kTooLarge, kOrdinarySource };
+enum class Setup { kMissing, kFolder, kNamedPipe, kTooLarge, kOrdinarySource };
 
 struct FailureCase {
   const char* what;
@@ -156,6 +156,8 @@ TEST(EncrypterRunTest, FailureEndsLeaveExistingFilesAsTheyWere) {
   const FailureCase cases[] = {
       {"missing source", Setup::kMissing, -1, "Quelldatei kann nicht gelesen werden!\r\n"},
       {"folder as source", Setup::kFolder, -1, "Quelldatei kann nicht gelesen werden!\r\n"},
+      // Refused, not waited on: nobody writes to the pipe.
+      {"named pipe as source", Setup::kNamedPipe, -1, "Quelldatei kann nicht gelesen werden!\r\n"},
       {"source over 99999 blocks", Setup::kTooLarge, -1, "Quelldatei ist zu gross!\r\n"},
       {"write fails", Setup::kOrdinarySource, 300000, write_failed},
   };
@@ -166,6 +168,7 @@ TEST(EncrypterRunTest, FailureEndsLeaveExistingFilesAsTheyWere) {
     switch (c.setup) {
       case Setup::kMissing: break;
       case Setup::kFolder: ASSERT_EQ(mkdir(source.c_str(), 0700), 0); break;
+      case Setup::kNamedPipe: ASSERT_EQ(mkfifo(source.c_str(), 0600), 0); break;
       case Setup::kTooLarge:
         WriteFile(source, "");
         testing_files::ShrinkSize(source, int64_t{99999} * 16384 + 1);  // sparse
