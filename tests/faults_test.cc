@@ -4,16 +4,12 @@
 // line and status and without "Fertig.", and every file in the folder stays
 // byte for byte as it was, with no temporary file left behind.
 #include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -35,6 +31,7 @@ using testing_files::RunOptions;
 using testing_files::RunProgram;
 using testing_files::RunResult;
 using testing_files::TempFolder;
+using testing_files::TerminalSession;
 using testing_files::WriteFile;
 
 constexpr int kNobody = 65534;
@@ -259,10 +256,10 @@ TEST(FaultsTest, EveryFailureEndsCleanly) {
 
 // Runs `program` on a new pseudo-terminal in `folder`, types `typed`, and
 // presses Ctrl+C as soon as a file that was not there before has bytes in it.
-// Returns the wait status; *modes_kept tells whether the terminal modes after
-// the end equal those before the start; *shown is what the terminal showed.
-int InterruptOnTerminal(Program program, const TempFolder& folder, const std::string& typed,
-                        bool* modes_kept, std::string* shown) {
+// Returns whether it did within a minute; either way *result holds the end of
+// the run and the session its output and terminal modes.
+bool InterruptOnTerminal(Program program, const TempFolder& folder, const std::string& typed,
+                         TerminalSession* session, RunResult* result) {
   const auto names_before = folder.List();
   termios modes;
   memset(&modes, 0, sizeof modes);
@@ -273,53 +270,28 @@ int InterruptOnTerminal(Program program, const TempFolder& folder, const std::st
   modes.c_cc[VINTR] = 3;
   modes.c_cc[VEOF] = 4;
   modes.c_cc[VMIN] = 1;
-  winsize size = {25, 80, 0, 0};
-  int master = -1;
-  pid_t pid = forkpty(&master, nullptr, &modes, &size);
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    if (chdir(folder.path.c_str()) != 0) _exit(126);
-    const char* path = ProgramPath(program);
-    execl(path, path, static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  termios start;
-  tcgetattr(master, &start);
-  if (write(master, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size())) return -1;
+  testing_files::TerminalOptions options;
+  options.folder = folder.path;
+  options.modes = &modes;
+  options.typed_ahead = typed;
+  if (!testing_files::StartOnTerminal(ProgramPath(program), options, session)) return false;
 
-  int status = -1;
   bool interrupted = false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  char buffer[4096];
-  while (std::chrono::steady_clock::now() < deadline) {
-    pollfd output = {master, POLLIN, 0};
-    if (poll(&output, 1, 1) > 0) {
-      ssize_t n = read(master, buffer, sizeof buffer);
-      if (n > 0) shown->append(buffer, static_cast<size_t>(n));
-    }
-    if (waitpid(pid, &status, WNOHANG) == pid) break;
-    if (interrupted) continue;
+  const int64_t deadline = testing_files::NowMs() + 60000;
+  while (!interrupted && testing_files::NowMs() < deadline &&
+         testing_files::ReadSome(session, 1) >= 0) {
     for (const std::string& name : folder.List()) {
       bool is_new = std::find(names_before.begin(), names_before.end(), name) ==
                     names_before.end();
       struct stat st;
       if (is_new && stat(folder.Path(name).c_str(), &st) == 0 && st.st_size > 0) {
-        const char control_c = 3;
-        interrupted = write(master, &control_c, 1) == 1;
+        interrupted = testing_files::TypeKeys(session, "\x03");
+        break;
       }
     }
   }
-  if (!WIFEXITED(status) && !WIFSIGNALED(status)) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    status = -1;
-  }
-  termios end;
-  *modes_kept = tcgetattr(master, &end) == 0 && end.c_iflag == start.c_iflag &&
-                end.c_oflag == start.c_oflag && end.c_cflag == start.c_cflag &&
-                end.c_lflag == start.c_lflag && memcmp(end.c_cc, start.c_cc, NCCS) == 0;
-  close(master);
-  return interrupted ? status : -1;
+  *result = testing_files::FinishTerminal(session, deadline - testing_files::NowMs());
+  return interrupted;
 }
 
 TEST(FaultsTest, ControlCRemovesTemporaryFilesAndRestoresTheTerminal) {
@@ -352,13 +324,14 @@ TEST(FaultsTest, ControlCRemovesTemporaryFilesAndRestoresTheTerminal) {
       WriteFile(folder.Path("big.bin"), "an older target");
     }
     const Snapshot before = TakeSnapshot(folder);
-    bool modes_kept = false;
-    std::string shown;
-    int status = InterruptOnTerminal(interrupt_case.program, folder, interrupt_case.typed,
-                                     &modes_kept, &shown);
-    ASSERT_NE(status, -1) << "never saw the run write, or it did not end:\n" << shown;
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "wait status " << status;
-    EXPECT_TRUE(modes_kept);
+    TerminalSession session;
+    RunResult result;
+    ASSERT_TRUE(InterruptOnTerminal(interrupt_case.program, folder, interrupt_case.typed,
+                                    &session, &result))
+        << "never saw the run write:\n" << session.output;
+    EXPECT_EQ(result.signal, SIGINT) << "exit status " << result.exit_status << "\n"
+                                     << result.output;
+    EXPECT_TRUE(testing_files::SameModes(session.modes_before, session.modes_after));
     EXPECT_TRUE(TakeSnapshot(folder) == before) << "the folder changed";
   }
 }

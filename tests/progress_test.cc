@@ -3,12 +3,7 @@
 // show while the blocks go, and the screen that a terminal emulator (tmux)
 // draws from everything written must end exactly as the dialogue alone would
 // leave it. With standard output redirected nothing of the line is written.
-#include <poll.h>
-#include <pty.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -23,18 +18,14 @@
 
 namespace {
 
+using testing_files::NowMs;
+using testing_files::RunResult;
 using testing_files::TempFolder;
 
 constexpr int kColumns = 100;
 constexpr int kRows = 40;
 constexpr int64_t kSourceSize = int64_t{256} * 1024 * 1024;
 constexpr int64_t kTimeLimitMs = 60000;
-
-int64_t NowMs() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
 
 // Large files go to memory where there is a tmpfs, else to $TMPDIR or /tmp.
 std::string LargeFileBase() {
@@ -45,8 +36,7 @@ std::string LargeFileBase() {
 }
 
 struct TerminalRun {
-  int wait_status = -1;
-  std::string output;  // everything written to the terminal
+  RunResult result;  // its output is everything written to the terminal
   int64_t elapsed_ms = 0;
 };
 
@@ -56,37 +46,21 @@ struct TerminalRun {
 TerminalRun RunOnTerminal(const std::string& program, const std::string& folder,
                           const std::vector<std::pair<std::string, std::string>>& steps) {
   TerminalRun run;
-  struct winsize size = {kRows, kColumns, 0, 0};
-  int master = -1;
-  pid_t pid = forkpty(&master, nullptr, nullptr, &size);
-  if (pid < 0) return run;
-  if (pid == 0) {
-    if (chdir(folder.c_str()) != 0) _exit(126);
-    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  size_t step = 0;
+  testing_files::TerminalOptions options;
+  options.folder = folder;
+  options.rows = kRows;
+  options.columns = kColumns;
+  testing_files::TerminalSession session;
+  if (!testing_files::StartOnTerminal(program, options, &session)) return run;
   int64_t start = NowMs();
   int64_t deadline = start + kTimeLimitMs;
-  for (;;) {
-    if (step < steps.size() && run.output.find(steps[step].first) != std::string::npos) {
-      const std::string& keys = steps[step++].second;
-      if (write(master, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) break;
-      continue;
+  for (const auto& [question, keys] : steps) {
+    if (!testing_files::ReadUntil(&session, question, deadline - NowMs()) ||
+        !testing_files::TypeKeys(&session, keys)) {
+      break;
     }
-    pollfd ready = {master, POLLIN, 0};
-    int64_t left = deadline - NowMs();
-    if (left <= 0 || poll(&ready, 1, static_cast<int>(left)) <= 0) break;
-    char buffer[65536];
-    ssize_t count = read(master, buffer, sizeof buffer);
-    if (count <= 0) break;  // EIO once the program has ended
-    run.output.append(buffer, static_cast<size_t>(count));
   }
-  if (waitpid(pid, &run.wait_status, WNOHANG) == 0) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &run.wait_status, 0);
-  }
-  close(master);
+  run.result = testing_files::FinishTerminal(&session, deadline - NowMs());
   run.elapsed_ms = NowMs() - start;
   return run;
 }
@@ -137,9 +111,9 @@ int ProgressDrawings(const std::string& output) {
 
 // At least one drawing, and at most ten a second.
 void ExpectProgress(const TerminalRun& run) {
-  int drawings = ProgressDrawings(run.output);
-  EXPECT_GE(drawings, 1) << run.output;
-  EXPECT_LE(drawings, run.elapsed_ms / 100 + 1) << run.elapsed_ms << " ms\n" << run.output;
+  int drawings = ProgressDrawings(run.result.output);
+  EXPECT_GE(drawings, 1) << run.result.output;
+  EXPECT_LE(drawings, run.elapsed_ms / 100 + 1) << run.elapsed_ms << " ms\n" << run.result.output;
 }
 
 TEST(ProgressTest, ShowsALineOnATerminalAndLeavesTheDialogueScreen) {
@@ -149,8 +123,8 @@ TEST(ProgressTest, ShowsALineOnATerminalAndLeavesTheDialogueScreen) {
 
   TerminalRun encryption =
       RunOnTerminal(ENCRYPTER_PATH, folder.path, {{"angeben!", "f\r"}});
-  ASSERT_TRUE(WIFEXITED(encryption.wait_status) && WEXITSTATUS(encryption.wait_status) == 0)
-      << encryption.wait_status << "\n" << encryption.output;
+  ASSERT_EQ(encryption.result.exit_status, 0)
+      << "signal " << encryption.result.signal << "\n" << encryption.result.output;
   ExpectProgress(encryption);
   std::vector<std::string> expected = {
       "Die Vernam-Verschluesselung:",
@@ -166,15 +140,15 @@ TEST(ProgressTest, ShowsALineOnATerminalAndLeavesTheDialogueScreen) {
       "Starte Verschluesseln...",
       "Fertig.",
   };
-  EXPECT_EQ(ScreenOf(encryption.output, folder), expected);
+  EXPECT_EQ(ScreenOf(encryption.result.output, folder), expected);
 
   ASSERT_EQ(rename(folder.Path("f").c_str(), folder.Path("source").c_str()), 0);
   TerminalRun decryption = RunOnTerminal(
       DECRYPTER_PATH, folder.path,
       {{"Datei angeben! ", "f.VNZ\r"}, {"Schluesseldatei angeben! ", "x\r"},
        {"Zieldatei angeben! ", "y\r"}});
-  ASSERT_TRUE(WIFEXITED(decryption.wait_status) && WEXITSTATUS(decryption.wait_status) == 0)
-      << decryption.wait_status << "\n" << decryption.output;
+  ASSERT_EQ(decryption.result.exit_status, 0)
+      << "signal " << decryption.result.signal << "\n" << decryption.result.output;
   ExpectProgress(decryption);
   expected = {
       "Die Vernam-Verschluesselung:",
@@ -195,7 +169,7 @@ TEST(ProgressTest, ShowsALineOnATerminalAndLeavesTheDialogueScreen) {
       "Starte Entschluesseln...",
       "Fertig.",
   };
-  EXPECT_EQ(ScreenOf(decryption.output, folder), expected);
+  EXPECT_EQ(ScreenOf(decryption.result.output, folder), expected);
   struct stat restored;
   ASSERT_EQ(stat(folder.Path("f").c_str(), &restored), 0);
   EXPECT_EQ(restored.st_size, kSourceSize);

@@ -4,15 +4,19 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -217,6 +221,105 @@ RunResult RunProgram(const std::string& program, const std::string& input,
   if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   return result;
+}
+
+int64_t NowMs() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+bool StartOnTerminal(const std::string& program, const TerminalOptions& options,
+                     TerminalSession* session) {
+  // The child waits at this gate until the modes are noted and the typed-ahead
+  // input is in place.
+  int gate[2];
+  if (pipe2(gate, O_CLOEXEC) != 0) return false;
+  winsize size = {options.rows, options.columns, 0, 0};
+  session->pid = forkpty(&session->master, nullptr, options.modes, &size);
+  if (session->pid == 0) {
+    close(gate[1]);
+    char go;
+    if (read(gate[0], &go, 1) != 1) _exit(125);
+    if (!options.folder.empty() && chdir(options.folder.c_str()) != 0) _exit(126);
+    for (const std::string& entry : options.environment) {
+      size_t equals = entry.find('=');
+      setenv(entry.substr(0, equals).c_str(),
+             equals == std::string::npos ? "" : entry.c_str() + equals + 1, 1);
+    }
+    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(gate[0]);
+  bool ready = session->pid > 0 && tcgetattr(session->master, &session->modes_before) == 0 &&
+               TypeKeys(session, options.typed_ahead) && write(gate[1], "g", 1) == 1;
+  close(gate[1]);
+  return ready;
+}
+
+int ReadSome(TerminalSession* session, int64_t timeout_ms) {
+  pollfd ready = {session->master, POLLIN, 0};
+  int polled = poll(&ready, 1, static_cast<int>(std::max<int64_t>(timeout_ms, 0)));
+  if (polled < 0) return errno == EINTR ? 0 : -1;
+  if (polled == 0) return 0;
+  char buffer[65536];
+  ssize_t count = read(session->master, buffer, sizeof buffer);
+  if (count < 0 && errno == EINTR) return 0;
+  if (count <= 0) return -1;  // EIO once the program's side is closed
+  session->output.append(buffer, static_cast<size_t>(count));
+  return static_cast<int>(count);
+}
+
+bool ReadUntil(TerminalSession* session, const std::string& text, int64_t timeout_ms) {
+  int64_t deadline = NowMs() + timeout_ms;
+  while (session->output.find(text) == std::string::npos) {
+    int64_t left = deadline - NowMs();
+    if (left <= 0 || ReadSome(session, left) < 0) return false;
+  }
+  return true;
+}
+
+bool TypeKeys(TerminalSession* session, const std::string& keys) {
+  size_t written = 0;
+  while (written < keys.size()) {
+    ssize_t count = write(session->master, keys.data() + written, keys.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return false;
+    written += static_cast<size_t>(count);
+  }
+  return true;
+}
+
+RunResult FinishTerminal(TerminalSession* session, int64_t timeout_ms) {
+  int64_t deadline = NowMs() + timeout_ms;
+  int status = -1;  // neither exited nor signalled
+  while (waitpid(session->pid, &status, WNOHANG) == 0) {
+    int64_t left = deadline - NowMs();
+    if (left <= 0) {
+      kill(session->pid, SIGKILL);
+      waitpid(session->pid, &status, 0);
+      break;
+    }
+    // Waits for output a little at a time, and a millisecond once there is none to come.
+    if (ReadSome(session, std::min<int64_t>(left, 10)) < 0) poll(nullptr, 0, 1);
+  }
+  while (ReadSome(session, 0) > 0) {
+  }
+  if (tcgetattr(session->master, &session->modes_after) != 0) {
+    memset(&session->modes_after, 0, sizeof session->modes_after);
+  }
+  close(session->master);
+  session->master = -1;
+  RunResult result;
+  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  result.output = session->output;
+  return result;
+}
+
+bool SameModes(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag && memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
 
 }  // namespace testing_files

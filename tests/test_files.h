@@ -1,9 +1,11 @@
 // Test helpers: a fresh temporary folder, whole-file reads and writes, byte
-// mutators, and running a built program with redirected standard streams.
+// mutators, and running a built program with redirected standard streams or
+// on a pseudo-terminal.
 #ifndef TESTS_TEST_FILES_H_
 #define TESTS_TEST_FILES_H_
 
 #include <sys/types.h>
+#include <termios.h>
 
 #include <cstdint>
 #include <string>
@@ -73,6 +75,50 @@ struct RunOptions {
 // the input), capturing standard output and error.
 RunResult RunProgram(const std::string& program, const std::string& input,
                      const RunOptions& options = {});
+
+// Milliseconds on a monotonic clock.
+int64_t NowMs();
+
+// A program running on a new pseudo-terminal.
+struct TerminalSession {
+  pid_t pid = -1;
+  int master = -1;         // the terminal's master side, closed by FinishTerminal
+  std::string output;      // everything the program wrote so far
+  termios modes_before{};  // the terminal's modes before the program ran
+  termios modes_after{};   // and once it had ended (all zero when unreadable)
+};
+
+struct TerminalOptions {
+  std::string folder;  // working folder, "" for the current one
+  unsigned short rows = 25;
+  unsigned short columns = 80;
+  const termios* modes = nullptr;        // the terminal's first modes, nullptr for the defaults
+  std::string typed_ahead;               // in the terminal's input before the program runs
+  std::vector<std::string> environment;  // extra NAME=VALUE entries, replacing inherited ones
+};
+
+// Starts `program` without arguments on a new pseudo-terminal. Returns false
+// when the terminal, the process or the typed-ahead input cannot be set up.
+bool StartOnTerminal(const std::string& program, const TerminalOptions& options,
+                     TerminalSession* session);
+// Waits up to `timeout_ms` for output and adds what came to session->output.
+// Returns the number of bytes added, 0 when none came in time, -1 once the
+// program's side of the terminal is closed and all output read.
+int ReadSome(TerminalSession* session, int64_t timeout_ms);
+// Reads until the output holds `text`. Returns true then; false when the time
+// is up or the program's side is closed first.
+bool ReadUntil(TerminalSession* session, const std::string& text, int64_t timeout_ms);
+// Writes `keys` to the terminal's input. Returns false when not all of them
+// were written.
+bool TypeKeys(TerminalSession* session, const std::string& keys);
+// Reads the output until the program has ended, killing it with SIGKILL when
+// it has not after `timeout_ms`; then records the modes and closes the master
+// side. Returns the exit status or signal and the whole output (no error
+// output: both streams go to the terminal); exit_status -1 and signal 0 when
+// it could not be waited for.
+RunResult FinishTerminal(TerminalSession* session, int64_t timeout_ms);
+// Whether two sets of terminal modes agree in every flag and control character.
+bool SameModes(const termios& a, const termios& b);
 
 }  // namespace testing_files
 
