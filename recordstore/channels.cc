@@ -197,14 +197,18 @@ bool CommitChannels(std::initializer_list<int> channel_list) {
     ReleaseBuffer(c);
   }
   // Every file is closed now; the renames only begin when all were clean.
+  // Once one rename is done the others follow, whatever a folder's fsync
+  // said, so that the files stay a set; a failed rename stops the rest.
+  bool renaming = ok;
   for (int channel : channel_list) {
     if (channel < kFirstChannel || channel > kLastChannel) continue;
     Channel* c = &channels[channel];
     if (!c->temporary) continue;
-    if (ok && !RenameFile(c->temporary_name, c->final_name)) ok = false;
-    if (ok) {
+    if (renaming && RenameFile(c->temporary_name, c->final_name)) {
       if (!SyncFolderOf(c->final_name)) ok = false;
     } else {
+      renaming = false;
+      ok = false;
       RemoveFile(c->temporary_name);
     }
     UnregisterTemporaryFile(c->temporary_name);
