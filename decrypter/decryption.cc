@@ -48,6 +48,110 @@ int32_t ReadCount(const char* record_name) {
   return DecimalReadingValue(reading);
 }
 
+bool Needed(const KeyFile& keys) { return keys.last_block_length > 0; }
+
+// Writes `size` restored bytes to the target: the found value's bytes from
+// byte `offset` (0-based) on, each combined with key[j], read straight into
+// the target channel; where the value or the file holds no byte, the key's
+// byte itself. The container's position is left as it was. Returns the
+// target's write status.
+int WriteRestoredBytes(const RecordPlace& place, int64_t offset, const char* key, size_t size) {
+  size_t held = 0;
+  int status = recordstore::kStatusDone;
+  if (place.found && offset < place.length) {
+    held = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size),
+                                                 place.length - offset));
+    int64_t position = recordstore::ChannelPosition(kContainerChannel);
+    recordstore::SetChannelPosition(kContainerChannel, place.value_offset + offset);
+    status = recordstore::TransferXorBytes(kContainerChannel, kTargetChannel, key, held);
+    if (status == recordstore::kStatusRefused) {  // nothing moved: all key bytes then
+      held = 0;
+      status = recordstore::kStatusDone;
+    }
+    recordstore::SetChannelPosition(kContainerChannel, position);
+  }
+  if (held < size) {
+    int rest = recordstore::WriteBytes(kTargetChannel, key + held, size - held);
+    if (rest != recordstore::kStatusDone) status = rest;
+  }
+  return status;
+}
+
+// Makes the final block's lookup from the start of the container, as if it
+// were the first, and keeps what it finds. Returns true when that is what
+// the first try had found. The container's position is left as it was.
+bool LookUpFinalBlockFromStart(const KeyFile& keys, FinalBlock* final_block) {
+  int64_t position = recordstore::ChannelPosition(kContainerChannel);
+  recordstore::SetChannelPosition(kContainerChannel, 0);
+  RecordPlace place =
+      recordstore::FindRecord(kContainerChannel, BlockName(int64_t{keys.block_count} - 1));
+  int64_t end = recordstore::ChannelPosition(kContainerChannel);
+  recordstore::SetChannelPosition(kContainerChannel, position);
+  bool same = place.found == final_block->place.found &&
+              place.value_offset == final_block->place.value_offset &&
+              place.length == final_block->place.length && end == final_block->end;
+  final_block->place = place;
+  final_block->end = end;
+  final_block->confirmed = true;
+  return same;
+}
+
+// How a pass over the full blocks ended.
+enum class PassEnd { kDone, kFailed, kStartAgain };
+
+// One pass over blocks 1 to NB - 2, from the container's position after the
+// final block's lookup. While that lookup is not confirmed, each block must
+// lie right where the one before it ended, the first at the start, and the
+// last must end where the final block begins: then the lookup from the start
+// passes exactly these records before it finds the final block's. Otherwise
+// that lookup is made; when it finds something else, the pass ends with
+// kStartAgain (or kFailed with *end set when the block is needed and absent).
+PassEnd RestorePass(const KeyFile& keys, FinalBlock* final_block,
+                    recordstore::Progress* progress, StepEnd* end) {
+  recordstore::SetChannelPosition(kContainerChannel, final_block->end);
+  recordstore::SetChannelPosition(kTargetChannel, 0);
+  int64_t line_end = 0;  // where the records in line from the start end
+  for (int64_t i = 1; i <= int64_t{keys.block_count} - 2; ++i) {
+    RecordPlace place = recordstore::FindRecord(kContainerChannel, BlockName(i));
+    if (!final_block->confirmed &&
+        !(place.found && place.value_offset - recordstore::kRecordHeaderSize == line_end) &&
+        !LookUpFinalBlockFromStart(keys, final_block)) {
+      if (Needed(keys) && !final_block->place.found) {
+        *end = MissingBlock();
+        return PassEnd::kFailed;
+      }
+      return PassEnd::kStartAgain;
+    }
+    line_end = recordstore::ChannelPosition(kContainerChannel);
+    if (!place.found) {
+      *end = MissingBlock();
+      return PassEnd::kFailed;
+    }
+    int status = WriteRestoredBytes(place, 0, keys.primary_key, kBlockSize);
+    if (ReadFailed()) {
+      *end = StepEnd::kReadFailed;
+      return PassEnd::kFailed;
+    }
+    if (WriteFailed(status)) {
+      *end = StepEnd::kWriteFailed;
+      return PassEnd::kFailed;
+    }
+    recordstore::UpdateProgress(progress, recordstore::ChannelPosition(kContainerChannel));
+  }
+  if (!final_block->confirmed &&
+      line_end != final_block->place.value_offset - recordstore::kRecordHeaderSize &&
+      !LookUpFinalBlockFromStart(keys, final_block)) {
+    if (Needed(keys) && !final_block->place.found) {
+      *end = MissingBlock();
+      return PassEnd::kFailed;
+    }
+    return PassEnd::kStartAgain;
+  }
+  final_block->confirmed = true;
+  *end = ReadFailed() ? StepEnd::kReadFailed : StepEnd::kDone;
+  return *end == StepEnd::kDone ? PassEnd::kDone : PassEnd::kFailed;
+}
+
 }  // namespace
 
 ByteString TargetName(const ByteString& container_name) {
@@ -101,45 +205,43 @@ StepEnd ReadKeyFile(KeyFile* keys) {
 
 void WipeKeyFile(KeyFile* keys) { explicit_bzero(keys->primary_key, sizeof keys->primary_key); }
 
-StepEnd FindFinalBlock(const KeyFile& keys, RecordPlace* final_block) {
-  *final_block = recordstore::FindRecord(kContainerChannel,
-                                         BlockName(int64_t{keys.block_count} - 1));
-  if (keys.last_block_length > 0 && !final_block->found) return MissingBlock();
+StepEnd FindFinalBlock(const KeyFile& keys, FinalBlock* final_block) {
+  const ByteString name = BlockName(int64_t{keys.block_count} - 1);
+  const int64_t full_blocks = int64_t{keys.block_count} - 2;
+  *final_block = FinalBlock();
+  if (full_blocks >= 0) {
+    recordstore::SetChannelPosition(kContainerChannel,
+                                    full_blocks * (recordstore::kRecordHeaderSize + kBlockSize));
+    final_block->place = recordstore::MatchRecord(kContainerChannel, name);
+    final_block->end = recordstore::ChannelPosition(kContainerChannel);
+    // At the start it is what the lookup from the start finds.
+    final_block->confirmed = full_blocks == 0;
+  }
+  if (!final_block->place.found) {
+    recordstore::SetChannelPosition(kContainerChannel, 0);
+    final_block->place = recordstore::FindRecord(kContainerChannel, name);
+    final_block->end = recordstore::ChannelPosition(kContainerChannel);
+    final_block->confirmed = true;
+  }
+  if (Needed(keys) && !final_block->place.found) return MissingBlock();
   return ReadFailed() ? StepEnd::kReadFailed : StepEnd::kDone;
 }
 
-StepEnd RestoreFullBlocks(const KeyFile& keys) {
-  char block[kBlockSize];
-  StepEnd end = StepEnd::kDone;
+StepEnd RestoreFullBlocks(const KeyFile& keys, FinalBlock* final_block) {
   recordstore::Progress progress =
       recordstore::StartProgress(recordstore::ChannelSize(kContainerChannel));
-  for (int64_t i = 1; i <= int64_t{keys.block_count} - 2; ++i) {
-    RecordPlace place = recordstore::FindRecord(kContainerChannel, BlockName(i));
-    if (!place.found) {
-      end = MissingBlock();
-      break;
-    }
-    ReadValueBytes(kContainerChannel, place, 0, block, sizeof block, keys.primary_key);
-    if (ReadFailed()) {
-      end = StepEnd::kReadFailed;
-      break;
-    }
-    if (WriteFailed(recordstore::WriteBytes(kTargetChannel, block, sizeof block))) {
-      end = StepEnd::kWriteFailed;
-      break;
-    }
-    recordstore::UpdateProgress(&progress, recordstore::ChannelPosition(kContainerChannel));
+  StepEnd end = StepEnd::kDone;
+  // A second pass is made at most once: the lookup is confirmed after it.
+  while (RestorePass(keys, final_block, &progress, &end) == PassEnd::kStartAgain) {
   }
   recordstore::EndProgress(&progress);
-  explicit_bzero(block, sizeof block);
   return end;
 }
 
-StepEnd RestoreFinalBlock(const KeyFile& keys, const RecordPlace& final_block) {
+StepEnd RestoreFinalBlock(const KeyFile& keys, const FinalBlock& final_block) {
   // A source that was a whole number of blocks has no secondary key.
   bool primary = keys.secondary_key.length == 0 && keys.last_block_length == kBlockSize;
   char key[kBlockSize];
-  char block[kBlockSize];
   StepEnd end = StepEnd::kDone;
   for (int64_t offset = 0; offset < keys.last_block_length; offset += kBlockSize) {
     size_t size = static_cast<size_t>(std::min<int64_t>(kBlockSize, keys.last_block_length - offset));
@@ -148,18 +250,17 @@ StepEnd RestoreFinalBlock(const KeyFile& keys, const RecordPlace& final_block) {
     } else {
       ReadValueBytes(kKeyFileChannel, keys.secondary_key, offset, key, size);
     }
-    ReadValueBytes(kContainerChannel, final_block, offset, block, size, key);
+    int status = WriteRestoredBytes(final_block.place, offset, key, size);
     if (ReadFailed()) {
       end = StepEnd::kReadFailed;
       break;
     }
-    if (WriteFailed(recordstore::WriteBytes(kTargetChannel, block, size))) {
+    if (WriteFailed(status)) {
       end = StepEnd::kWriteFailed;
       break;
     }
   }
   explicit_bzero(key, sizeof key);
-  explicit_bzero(block, sizeof block);
   return end;
 }
 

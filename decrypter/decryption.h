@@ -70,24 +70,38 @@ StepEnd ReadKeyFile(KeyFile* keys);
 // Overwrites the key bytes (also where the compiler sees no later use).
 void WipeKeyFile(KeyFile* keys);
 
-// Looks up the final block, block NB - 1, on the container channel from its
-// start, passing over the values on the way. The block is needed when the
-// last block length is above 0. Returns kDone; kContainerDamaged when it is
-// needed and absent; kReadFailed after a failed read.
-StepEnd FindFinalBlock(const KeyFile& keys, recordstore::RecordPlace* final_block);
+// The final block's lookup, block NB - 1 from the start of the container. It
+// is first tried where the encrypter puts that block, behind NB - 2 records
+// of full blocks, which spares a pass over every record in between. Whether
+// a lookup from the start finds the same record shows as the full blocks are
+// restored: their records lie in line from the start up to it.
+struct FinalBlock {
+  recordstore::RecordPlace place;
+  int64_t end = 0;         // the container's position after the lookup
+  bool confirmed = false;  // known to be what the lookup from the start finds
+};
+
+// Looks up the final block (see FinalBlock), passing over no value on the
+// way. The block is needed when the last block length is above 0. Returns
+// kDone; kContainerDamaged when it is needed and absent; kReadFailed after a
+// failed read.
+StepEnd FindFinalBlock(const KeyFile& keys, FinalBlock* final_block);
 
 // Restores blocks 1 to NB - 2 with the primary key: per block one lookup,
-// 16384 bytes (0 past the record's end) combined with the key, one write to
-// the target channel. Shows the progress line of progress.h, measured in
-// container bytes, while the blocks go. Returns kDone; at the first block
-// that fails, kContainerDamaged (record absent), kReadFailed or kWriteFailed.
-StepEnd RestoreFullBlocks(const KeyFile& keys);
+// 16384 bytes (key bytes past the record's end) combined with the key
+// straight into the target channel. Shows the progress line of progress.h,
+// measured in container bytes, while the blocks go. When the final block's
+// lookup turns out to differ from the lookup from the start, that lookup is
+// made, and the blocks are restored again from its end when needed. Returns
+// kDone; at the first block that fails, kContainerDamaged (record absent, or
+// the final block when it is needed), kReadFailed or kWriteFailed.
+StepEnd RestoreFullBlocks(const KeyFile& keys, FinalBlock* final_block);
 
 // Restores the final block: the last block length in bytes (none when it is
 // 0 or below), combined with "SekKey", or with the primary key when "SekKey"
 // is empty and the block is a full one. Written in pieces of at most 16384
 // bytes. Returns kDone, kReadFailed or kWriteFailed.
-StepEnd RestoreFinalBlock(const KeyFile& keys, const recordstore::RecordPlace& final_block);
+StepEnd RestoreFinalBlock(const KeyFile& keys, const FinalBlock& final_block);
 
 }  // namespace decrypter
 

@@ -72,7 +72,7 @@ int main() {
   CheckStep(ReadKeyFile(&keys), &keys);
   if (keys.block_count > kMaxBlockCount) RejectKeyFile(&keys);
   if (container_status != kStatusDone) Fail("Container kann nicht gelesen werden!", &keys);
-  RecordPlace final_block;
+  FinalBlock final_block;
   CheckStep(FindFinalBlock(keys, &final_block), &keys);
   // Only now is the target made, beside its final name.
   if (OpenTemporaryChannel(kTargetChannel, target_name, NewFileMode(0666)) != kStatusDone) {
@@ -80,7 +80,7 @@ int main() {
   }
 
   PrintLine("Starte Entschluesseln...");
-  CheckStep(RestoreFullBlocks(keys), &keys);
+  CheckStep(RestoreFullBlocks(keys, &final_block), &keys);
   CheckStep(RestoreFinalBlock(keys, final_block), &keys);
   WipeKeyFile(&keys);
   if (!CommitChannels({kTargetChannel})) Fail("Fehler beim Schreiben!", &keys);

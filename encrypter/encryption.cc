@@ -43,18 +43,22 @@ void DrawKey(double seed, char* key, size_t size) {
   explicit_bzero(&source, sizeof source);
 }
 
-// Reads the next `size` bytes of the source into `block`, combined with the
-// key on the way. False when the read failed or found fewer bytes than the
-// source had when it was opened.
-bool ReadBlock(char* block, const char* key, int32_t size) {
+// Writes the next block's record: its name and length, then the next `size`
+// bytes of the source combined with the key, read straight into the
+// container's buffer. False when the read failed or found fewer bytes than
+// the source had when it was opened.
+bool EncryptBlock(int32_t number, const char* key, int32_t size) {
+  ByteString name = recordstore::kBlockRecordPrefix;
+  name += recordstore::DecimalText(number);
+  recordstore::WriteRecordHeader(kContainerChannel, name, static_cast<size_t>(size));
   int64_t before = recordstore::ChannelPosition(kSourceChannel);
-  recordstore::ReadXorBytes(kSourceChannel, block, key, static_cast<size_t>(size));
+  recordstore::TransferXorBytes(kSourceChannel, kContainerChannel, key, static_cast<size_t>(size));
   return !recordstore::ChannelReadFailed(kSourceChannel) &&
          recordstore::ChannelPosition(kSourceChannel) == before + size;
 }
 
 // The block loop proper; EncryptBlocks wipes the keys whatever it returns.
-Outcome EncryptEachBlock(Encryption* run, char* block, char* secondary_key) {
+Outcome EncryptEachBlock(Encryption* run, char* secondary_key) {
   int64_t position = 0;
   recordstore::Progress progress = recordstore::StartProgress(run->source_size);
   while (position < run->source_size) {
@@ -68,10 +72,7 @@ Outcome EncryptEachBlock(Encryption* run, char* block, char* secondary_key) {
                                static_cast<size_t>(length));
       key = secondary_key;
     }
-    if (!ReadBlock(block, key, length)) return Outcome::kReadFailed;
-    ByteString name = recordstore::kBlockRecordPrefix;
-    name += recordstore::DecimalText(number);
-    recordstore::WriteRecord(kContainerChannel, name, block, static_cast<size_t>(length));
+    if (!EncryptBlock(number, key, length)) return Outcome::kReadFailed;
     if (WritesFailed()) return Outcome::kWriteFailed;
     run->blocks = number;
     run->last_block_length = length;
@@ -113,9 +114,8 @@ Outcome WriteKeyFileHeader(Encryption* run) {
 }
 
 Outcome EncryptBlocks(Encryption* run) {
-  char block[kBlockSize];
   char secondary_key[kBlockSize];
-  Outcome outcome = EncryptEachBlock(run, block, secondary_key);
+  Outcome outcome = EncryptEachBlock(run, secondary_key);
   explicit_bzero(secondary_key, sizeof secondary_key);
   explicit_bzero(run->primary_key, sizeof run->primary_key);
   if (outcome != Outcome::kDone) return outcome;

@@ -34,11 +34,11 @@ bool Decrypt(const std::string& container, const std::string& key_file,
   bool committed = false;
   if (decrypter::HeaderMatches() && decrypter::ReadKeyFile(&keys) == StepEnd::kDone &&
       keys.block_count <= decrypter::kMaxBlockCount) {
-    recordstore::RecordPlace final_block;
+    decrypter::FinalBlock final_block;
     if (decrypter::FindFinalBlock(keys, &final_block) == StepEnd::kDone &&
         recordstore::OpenTemporaryChannel(decrypter::kTargetChannel, target, 0600) ==
             recordstore::kStatusDone &&
-        decrypter::RestoreFullBlocks(keys) == StepEnd::kDone &&
+        decrypter::RestoreFullBlocks(keys, &final_block) == StepEnd::kDone &&
         decrypter::RestoreFinalBlock(keys, final_block) == StepEnd::kDone) {
       committed = recordstore::CommitChannels({decrypter::kTargetChannel});
     }

@@ -238,6 +238,38 @@ bool CloseAllChannels() {
   return clean;
 }
 
+namespace {
+
+// Makes room for `count` bytes at the position in the pending run, writing
+// out the old run first when the bytes do not continue it. Returns where the
+// bytes go, or nullptr when they are too many for the buffer (they are then
+// written straight to the file). `failed` is set when writing out failed.
+char* ReservePending(Channel* c, int64_t count, bool* failed) {
+  if (c->use == BufferUse::kReadWindow) {
+    c->use = BufferUse::kEmpty;  // the window would go stale
+  }
+  bool continues_run = c->use == BufferUse::kPendingWrite &&
+                       c->position == c->buffer_offset + c->buffer_length &&
+                       c->buffer_length + count <= kBufferSize;
+  if (continues_run) return c->buffer.get() + c->buffer_length;
+  if (!FlushPending(c)) *failed = true;
+  if (count >= kBufferSize) return nullptr;
+  c->use = BufferUse::kPendingWrite;
+  c->buffer_offset = c->position;
+  c->buffer_length = 0;
+  return c->buffer.get();
+}
+
+// Takes `count` bytes placed where ReservePending said into the run.
+void CommitPending(Channel* c, int64_t count) {
+  c->buffer_length += count;
+  c->buffer_used = std::max(c->buffer_used, c->buffer_length);
+  c->position += count;
+  c->known_end = std::max(c->known_end, c->position);
+}
+
+}  // namespace
+
 int WriteBytes(int channel, const char* data, size_t size) {
   Channel* c = OpenChannelAt(channel);
   if (c == nullptr) return kStatusRefused;
@@ -248,33 +280,19 @@ int WriteBytes(int channel, const char* data, size_t size) {
   }
   int64_t count = static_cast<int64_t>(size);
   bool failed = false;
-  if (c->use == BufferUse::kReadWindow) {
-    c->use = BufferUse::kEmpty;  // the window would go stale
-  }
-  bool continues_run = c->use == BufferUse::kPendingWrite &&
-                       c->position == c->buffer_offset + c->buffer_length &&
-                       c->buffer_length + count <= kBufferSize;
-  if (!continues_run && !FlushPending(c)) failed = true;
-  int64_t stored;
-  if (continues_run || count < kBufferSize) {
-    if (!continues_run) {
-      c->use = BufferUse::kPendingWrite;
-      c->buffer_offset = c->position;
-      c->buffer_length = 0;
-    }
-    std::memcpy(c->buffer.get() + c->buffer_length, data, size);
-    c->buffer_length += count;
-    c->buffer_used = std::max(c->buffer_used, c->buffer_length);
-    stored = count;
+  char* place = ReservePending(c, count, &failed);
+  if (place != nullptr) {
+    std::memcpy(place, data, size);
+    CommitPending(c, count);
   } else {
-    stored = WriteFileAt(c->file, data, count, c->position);
+    int64_t stored = WriteFileAt(c->file, data, count, c->position);
     if (stored < count) {
       failed = true;
       c->write_failed = true;
     }
+    c->position += stored;
+    c->known_end = std::max(c->known_end, c->position);
   }
-  c->position += stored;
-  c->known_end = std::max(c->known_end, c->position);
   return failed ? kStatusShortWrite : kStatusDone;
 }
 
@@ -361,6 +379,34 @@ int ReadBytes(int channel, char* destination, size_t size) {
 
 int ReadXorBytes(int channel, char* destination, const char* key, size_t size) {
   return ReadBytesWith(channel, destination, key, size);
+}
+
+int TransferXorBytes(int from_channel, int to_channel, const char* key, size_t size) {
+  Channel* from = OpenChannelAt(from_channel);
+  Channel* to = OpenChannelAt(to_channel);
+  if (from == nullptr || to == nullptr || from == to) return kStatusRefused;
+  if (size == 0) return kStatusDone;
+  int64_t count = static_cast<int64_t>(size);
+  bool failed = false;
+  char* place = nullptr;
+  if (CanWrite(*to) && count < kBufferSize) place = ReservePending(to, count, &failed);
+  if (place != nullptr) {
+    // Read and combined straight into the pending run: no copy in between.
+    ReadBytesWith(from_channel, place, key, size);
+    CommitPending(to, count);
+    return failed ? kStatusShortWrite : kStatusDone;
+  }
+  // Too many bytes for one run, or a channel that cannot be written: piece
+  // by piece through a block of our own, to the same effect.
+  char piece[16384];
+  int status = kStatusDone;
+  for (size_t done = 0; done < size; done += sizeof piece) {
+    size_t n = std::min(sizeof piece, size - done);
+    ReadBytesWith(from_channel, piece, key + done, n);
+    if (WriteBytes(to_channel, piece, n) != kStatusDone) status = kStatusShortWrite;
+  }
+  explicit_bzero(piece, sizeof piece);
+  return status;
 }
 
 int64_t BytesHeld(int channel, int64_t size) {

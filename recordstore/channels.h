@@ -90,6 +90,12 @@ int ReadBytes(int channel, char* destination, size_t size);
 // unchanged.
 int ReadXorBytes(int channel, char* destination, const char* key, size_t size);
 
+// ReadXorBytes of `size` bytes from `from_channel` followed by WriteBytes of
+// the result to `to_channel`, with the bytes combined straight into the
+// written channel's buffer. Returns as WriteBytes; kStatusRefused (nothing
+// read or written) when either channel is not open or both are the same.
+int TransferXorBytes(int from_channel, int to_channel, const char* key, size_t size);
+
 // How many of the next `size` bytes the file holds from the position: what
 // ReadBytes of `size` bytes would read. 0 when not open or write-only.
 int64_t BytesHeld(int channel, int64_t size);

@@ -27,36 +27,47 @@ RecordValue ReadValue(int channel, int32_t length) {
   return value;
 }
 
+// Reads the name and length of the record at the position; returns the
+// length and sets `name_form` to the name's normal form. Name and length come
+// in one read: bytes missing at the end of the file read as 0, exactly as for
+// a read of the name and then of the length.
+int32_t ReadHeader(int channel, ByteString* name_form) {
+  unsigned char header[kRecordHeaderSize] = {};
+  ReadBytes(channel, reinterpret_cast<char*>(header), sizeof header);
+  uint32_t bits = 0;
+  for (int i = 0; i < kRecordLengthSize; ++i) {
+    bits |= static_cast<uint32_t>(header[kRecordNameSize + i]) << (8 * i);
+  }
+  *name_form = NameNormalForm(ByteString(reinterpret_cast<char*>(header), kRecordNameSize));
+  return static_cast<int32_t>(bits);
+}
+
+// The record whose header was just read matched: its place, with its value
+// read into `value` when given, else passed over.
+RecordPlace TakeMatch(int channel, int32_t length, RecordValue* value) {
+  RecordPlace place;
+  place.found = true;
+  place.value_offset = ChannelPosition(channel);
+  place.length = length > 0 ? length : 0;
+  if (value != nullptr) {
+    *value = ReadValue(channel, length);
+  } else if (length > 0) {
+    SkipBytes(channel, length);
+  }
+  return place;
+}
+
 // The lookup shared by ReadRecord and FindRecord. When `value` is given the
 // matched value is read into it; otherwise it is passed over.
 RecordPlace Search(int channel, const ByteString& wanted, RecordValue* value) {
   const ByteString wanted_form = NameNormalForm(wanted);
   const int64_t start = ChannelPosition(channel);
   bool second_pass = false;
+  ByteString name_form;
   for (;;) {
     const int64_t record_start = ChannelPosition(channel);
-    // Name and length in one read: bytes missing at the end of the file
-    // read as 0, exactly as for a read of the name and then of the length.
-    unsigned char header[kRecordHeaderSize] = {};
-    ReadBytes(channel, reinterpret_cast<char*>(header), sizeof header);
-    uint32_t bits = 0;
-    for (int i = 0; i < kRecordLengthSize; ++i) {
-      bits |= static_cast<uint32_t>(header[kRecordNameSize + i]) << (8 * i);
-    }
-    const int32_t length = static_cast<int32_t>(bits);
-    if (NameNormalForm(ByteString(reinterpret_cast<char*>(header), kRecordNameSize)) ==
-        wanted_form) {
-      RecordPlace place;
-      place.found = true;
-      place.value_offset = ChannelPosition(channel);
-      place.length = length > 0 ? length : 0;
-      if (value != nullptr) {
-        *value = ReadValue(channel, length);
-      } else if (length > 0) {
-        SkipBytes(channel, length);
-      }
-      return place;
-    }
+    const int32_t length = ReadHeader(channel, &name_form);
+    if (name_form == wanted_form) return TakeMatch(channel, length, value);
     if (length > 0) SkipBytes(channel, length);
     // No progress means the file holds nothing more (it may have become
     // shorter than its recorded size, or be unreadable): an end as well.
@@ -75,7 +86,7 @@ RecordPlace Search(int channel, const ByteString& wanted, RecordValue* value) {
 
 }  // namespace
 
-void WriteRecord(int channel, const ByteString& name, const char* value, size_t size) {
+void WriteRecordHeader(int channel, const ByteString& name, size_t size) {
   char header[kRecordHeaderSize];
   std::memset(header, kNamePadding, kRecordNameSize);
   std::memcpy(header, name.data(), name.size() < kRecordNameSize ? name.size() : kRecordNameSize);
@@ -83,9 +94,13 @@ void WriteRecord(int channel, const ByteString& name, const char* value, size_t 
   for (int i = 0; i < kRecordLengthSize; ++i) {
     header[kRecordNameSize + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
   }
+  WriteBytes(channel, header, sizeof header);
+}
+
+void WriteRecord(int channel, const ByteString& name, const char* value, size_t size) {
   // Two writes into the channel's buffer cost no more calls to the system
   // than one, and spare a copy of the value.
-  WriteBytes(channel, header, sizeof header);
+  WriteRecordHeader(channel, name, size);
   WriteBytes(channel, value, size);
 }
 
@@ -113,6 +128,15 @@ RecordValue ReadRecord(int channel, const ByteString& name) {
 
 RecordPlace FindRecord(int channel, const ByteString& name) {
   return Search(channel, name, nullptr);
+}
+
+RecordPlace MatchRecord(int channel, const ByteString& name) {
+  const int64_t start = ChannelPosition(channel);
+  ByteString name_form;
+  const int32_t length = ReadHeader(channel, &name_form);
+  if (name_form == NameNormalForm(name)) return TakeMatch(channel, length, nullptr);
+  SetChannelPosition(channel, start);
+  return RecordPlace();
 }
 
 }  // namespace recordstore

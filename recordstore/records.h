@@ -36,6 +36,9 @@ struct RecordPlace {
 // flags (ChannelWriteFailed) and CloseAllChannels.
 void WriteRecord(int channel, const ByteString& name, const char* value, size_t size);
 void WriteRecord(int channel, const ByteString& name, const ByteString& value);
+// The name and length of such a record alone: the caller writes the `size`
+// bytes of its value right after.
+void WriteRecordHeader(int channel, const ByteString& name, size_t size);
 
 // The name normal form: a-z made A-Z, then bytes 32 and 0 removed from the
 // end and bytes 32 from the start.
@@ -54,6 +57,11 @@ RecordValue ReadRecord(int channel, const ByteString& name);
 // value_offset. `found` is false where ReadRecord returns an empty value
 // because nothing matched.
 RecordPlace FindRecord(int channel, const ByteString& name);
+
+// Looks at the record at the position alone: when its name matches `name`,
+// returns its place and leaves the position right after it, as FindRecord
+// would; otherwise returns found = false with the position unchanged.
+RecordPlace MatchRecord(int channel, const ByteString& name);
 
 }  // namespace recordstore
 

@@ -235,6 +235,60 @@ TEST_F(ChannelsTest, BufferedTransfersMatchAPlainModel) {
   EXPECT_TRUE(ReadFile(name) == model);
 }
 
+// A transfer is ReadXorBytes followed by WriteBytes of the result: sizes in
+// and beyond one buffer, reads running past the end of the source, writes
+// continuing a run or starting elsewhere.
+TEST_F(ChannelsTest, TransfersAreAReadWithKeyThenAWrite) {
+  const std::string source = RandomBytes(300000, 8);
+  const std::string key = RandomBytes(400000, 9);
+  WriteFile(folder.Path("source"), source);
+  ASSERT_EQ(OpenChannel(1, folder.Path("source"), OpenPolicy::kReadOnly), kStatusDone);
+  ASSERT_EQ(OpenChannel(2, folder.Path("out"), OpenPolicy::kUpdateOrCreate), kStatusDone);
+  struct Step {
+    int64_t from;  // source position
+    int64_t to;    // destination position
+    size_t size;
+  };
+  const Step steps[] = {{0, 0, 10},         {10, 10, 16384},      {16394, 16394, 262143},
+                        {0, 278537, 262144}, {299990, 540681, 20}, {310000, 540701, 5},
+                        {5, 100, 300000},    {0, 300100, 1}};
+  std::string model;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.size);
+    SetChannelPosition(1, step.from);
+    SetChannelPosition(2, step.to);
+    ASSERT_EQ(TransferXorBytes(1, 2, key.data(), step.size), kStatusDone);
+    std::string expected = step.from < static_cast<int64_t>(source.size())
+                               ? source.substr(step.from, step.size)
+                               : std::string();
+    EXPECT_EQ(ChannelPosition(1), step.from + static_cast<int64_t>(expected.size()));
+    EXPECT_EQ(ChannelPosition(2), step.to + static_cast<int64_t>(step.size));
+    expected.resize(step.size, '\0');
+    for (size_t j = 0; j < step.size; ++j) expected[j] = static_cast<char>(expected[j] ^ key[j]);
+    if (model.size() < step.to + step.size) model.resize(step.to + step.size, '\0');
+    model.replace(step.to, step.size, expected);
+  }
+  EXPECT_TRUE(CloseAllChannels());
+  EXPECT_TRUE(ReadFile(folder.Path("out")) == model);
+}
+
+TEST_F(ChannelsTest, TransfersThatCannotWrite) {
+  WriteFile(folder.Path("source"), "abcdef");
+  ASSERT_EQ(OpenChannel(1, folder.Path("source"), OpenPolicy::kReadOnly), kStatusDone);
+  ASSERT_EQ(OpenChannel(2, folder.Path("source"), OpenPolicy::kReadOnly), kStatusDone);
+  const char key[4] = {};
+  // To a read-only channel: the read happens, the write is short.
+  EXPECT_EQ(TransferXorBytes(1, 2, key, 4), kStatusShortWrite);
+  EXPECT_EQ(ChannelPosition(1), 4);
+  EXPECT_TRUE(ChannelWriteFailed(2));
+  // Not open, or the same channel: nothing moves.
+  EXPECT_EQ(TransferXorBytes(1, 3, key, 2), kStatusRefused);
+  EXPECT_EQ(TransferXorBytes(3, 1, key, 2), kStatusRefused);
+  EXPECT_EQ(TransferXorBytes(1, 1, key, 2), kStatusRefused);
+  EXPECT_EQ(ChannelPosition(1), 4);
+  EXPECT_EQ(ReadFile(folder.Path("source")), "abcdef");
+}
+
 TEST_F(ChannelsTest, EveryOperationOnAChannelThatIsNotOpenDoesNothing) {
   std::string missing = folder.Path("missing");
   ASSERT_EQ(OpenChannel(7, missing, OpenPolicy::kReadOnly), kStatusCannotOpen);

@@ -57,6 +57,15 @@ TEST(DecrypterFailure, EndsLeaveTheTargetAsItWas) {
       {"missing final block",
        [](const TempFolder& f) { RewriteRecords(f.Path("data.bin.VNZ"), "B3"); },
        {"Container ist beschaedigt!"}, 1},
+      {"final block only inside another block's value, where it would stand",
+       [](const TempFolder& f) {
+         std::vector<testing_files::StoredRecord> records =
+             ParseRecords(ReadFile(f.Path("data.bin.VNZ")));
+         WriteFile(f.Path("data.bin.VNZ"),
+                   RecordBytes("B1", records[0].value) +
+                       RecordBytes("B2", records[1].value + RecordBytes("B3", records[2].value)));
+       },
+       {"Starte Entschluesseln...", "Container ist beschaedigt!"}, 1},
       {"missing full block",
        [](const TempFolder& f) { RewriteRecords(f.Path("data.bin.VNZ"), "B2"); },
        {"Starte Entschluesseln...", "Container ist beschaedigt!"}, 1},
