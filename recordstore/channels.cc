@@ -1,6 +1,8 @@
 // Channels over positioned file reads and writes. Each open channel has one
 // buffer that holds either a read-ahead window of the file or a run of
-// pending bytes to be written at one offset; never both.
+// pending bytes to be written at one offset; never both. A complete run is
+// written in the background from a second buffer while the next one fills;
+// every operation that needs the file as written waits for it first.
 #include "recordstore/channels.h"
 
 #include <string.h>  // explicit_bzero
@@ -16,7 +18,7 @@ namespace recordstore {
 
 namespace {
 
-constexpr int64_t kBufferSize = 256 * 1024;
+constexpr int64_t kBufferSize = 1024 * 1024;
 
 enum class Access { kRead, kWrite, kReadWrite };
 enum class BufferUse { kEmpty, kReadWindow, kPendingWrite };
@@ -31,6 +33,10 @@ struct Channel {
   // the end of any later write, whichever is further.
   int64_t known_end = 0;
   std::unique_ptr<char[]> buffer;
+  // A finished write run goes to the file in the background from here while
+  // the next one fills `buffer` (see HandOffPending).
+  std::unique_ptr<char[]> spare;
+  int64_t spare_used = 0;
   BufferUse use = BufferUse::kEmpty;
   int64_t buffer_offset = 0;  // file offset of buffer[0]
   int64_t buffer_length = 0;  // bytes valid (window) or pending (write run)
@@ -59,20 +65,63 @@ Channel* OpenChannelAt(int channel) {
 bool CanRead(const Channel& c) { return c.access != Access::kWrite; }
 bool CanWrite(const Channel& c) { return c.access != Access::kRead; }
 
-// Writes out a pending run. Returns false (and keeps the failure) when fewer
-// bytes were stored; the pending bytes are dropped either way.
+// The run being written in the background, if any: its channel and length.
+// Its bytes are in that channel's spare buffer.
+Channel* writing_channel = nullptr;
+int64_t writing_size = 0;
+
+// A write that stored fewer bytes than it had: the failure is kept, and the
+// file's end is where it really is.
+void KeepWriteFailure(Channel* c) {
+  c->write_failed = true;
+  int64_t size = FileSize(c->file);
+  if (size >= 0) c->known_end = size;
+}
+
+// Waits for the background write, if any. Returns false when it failed (the
+// failure is kept with its channel).
+bool SettleBackgroundWrite() {
+  if (writing_channel == nullptr) return true;
+  Channel* c = writing_channel;
+  writing_channel = nullptr;
+  if (FinishBackgroundWrite() == writing_size) return true;
+  KeepWriteFailure(c);
+  return false;
+}
+
+// The same for the channel's own bytes only: afterwards its file holds every
+// byte handed off so far. Returns false when their write failed.
+bool Settle(Channel* c) { return writing_channel != c || SettleBackgroundWrite(); }
+
+// Writes out a pending run, after any run of the channel's still being
+// written. Returns false (and keeps the failure) when fewer bytes were
+// stored; the pending bytes are dropped either way.
 bool FlushPending(Channel* c) {
-  if (c->use != BufferUse::kPendingWrite) return true;
+  bool settled = Settle(c);
+  if (c->use != BufferUse::kPendingWrite) return settled;
   int64_t stored = WriteFileAt(c->file, c->buffer.get(), c->buffer_length, c->buffer_offset);
   bool done = stored == c->buffer_length;
   c->use = BufferUse::kEmpty;
   c->buffer_length = 0;
-  if (!done) {
-    c->write_failed = true;
-    int64_t size = FileSize(c->file);
-    if (size >= 0) c->known_end = size;
-  }
-  return done;
+  if (!done) KeepWriteFailure(c);
+  return settled && done;
+}
+
+// Starts writing the pending run in the background, after the run being
+// written before it (of any channel); the channel goes on with its other
+// buffer. Returns false when an earlier run of the channel's failed.
+bool HandOffPending(Channel* c) {
+  const bool own = writing_channel == c;
+  const bool settled = SettleBackgroundWrite() || !own;
+  if (!c->spare) c->spare.reset(new char[kBufferSize]);
+  std::swap(c->buffer, c->spare);
+  std::swap(c->buffer_used, c->spare_used);
+  writing_channel = c;
+  writing_size = c->buffer_length;
+  StartBackgroundWrite(c->file, c->spare.get(), c->buffer_length, c->buffer_offset);
+  c->use = BufferUse::kEmpty;
+  c->buffer_length = 0;
+  return settled;
 }
 
 void StartChannel(Channel* c, FileHandle file, Access access, int64_t size) {
@@ -95,11 +144,15 @@ void StartChannel(Channel* c, FileHandle file, Access access, int64_t size) {
   c->final_name.clear();
 }
 
-// Gives the buffer back, wiped first: it may have held key bytes.
+// Gives the buffers back, wiped first: they may have held key bytes.
 void ReleaseBuffer(Channel* c) {
+  Settle(c);
   if (c->buffer) explicit_bzero(c->buffer.get(), static_cast<size_t>(c->buffer_used));
+  if (c->spare) explicit_bzero(c->spare.get(), static_cast<size_t>(c->spare_used));
   c->buffer_used = 0;
+  c->spare_used = 0;
   c->buffer.reset();
+  c->spare.reset();
 }
 
 // Writes out and closes the file; the channel is not open afterwards.
@@ -118,6 +171,7 @@ bool FinishChannel(Channel* c) {
 // Closes the file and removes the temporary file. Returns false when the
 // removal failed.
 bool DropTemporary(Channel* c) {
+  Settle(c);
   c->use = BufferUse::kEmpty;  // pending bytes are not wanted
   CloseFile(c->file);
   bool removed = RemoveFile(c->temporary_name);
@@ -252,7 +306,12 @@ char* ReservePending(Channel* c, int64_t count, bool* failed) {
                        c->position == c->buffer_offset + c->buffer_length &&
                        c->buffer_length + count <= kBufferSize;
   if (continues_run) return c->buffer.get() + c->buffer_length;
-  if (!FlushPending(c)) *failed = true;
+  if (count < kBufferSize && c->use == BufferUse::kPendingWrite && c->buffer_length > 0) {
+    // The run is complete: it is written while the next one fills.
+    if (!HandOffPending(c)) *failed = true;
+  } else if (!FlushPending(c)) {
+    *failed = true;
+  }
   if (count >= kBufferSize) return nullptr;
   c->use = BufferUse::kPendingWrite;
   c->buffer_offset = c->position;

@@ -34,6 +34,13 @@ int64_t ReadFileAt(FileHandle file, char* data, int64_t size, int64_t offset);
 // Writes `size` bytes at `offset`, looping on short writes. Returns the bytes
 // stored: `size` when done, fewer on a failure.
 int64_t WriteFileAt(FileHandle file, const char* data, int64_t size, int64_t offset);
+// Starts WriteFileAt in the background and returns at once; the caller must
+// leave the `size` bytes at `data` untouched until FinishBackgroundWrite. One
+// such write at a time: a second waits for the first to finish.
+void StartBackgroundWrite(FileHandle file, const char* data, int64_t size, int64_t offset);
+// Waits for the background write started last. Returns what WriteFileAt
+// returned for it.
+int64_t FinishBackgroundWrite();
 // The file's size, or -1 (also for a folder).
 int64_t FileSize(FileHandle file);
 // True for a regular file.

@@ -197,10 +197,11 @@ TEST_F(ChannelsTest, BufferedTransfersMatchAPlainModel) {
   WriteFile(name, model);
   ASSERT_EQ(OpenChannel(1, name, OpenPolicy::kUpdateOrCreate), kStatusDone);
   std::mt19937 random(42);
-  const size_t sizes[] = {1, 4, 10, 16394, 70000, 262144, 400000};
+  // Up to beyond the channel's buffer (1 MiB), which such writes bypass.
+  const size_t sizes[] = {1, 4, 10, 16394, 70000, 262144, 400000, 1048576, 1200000};
   int64_t position = 0;
   for (int step = 0; step < 400; ++step) {
-    size_t size = sizes[random() % 7] - (random() % 2);
+    size_t size = sizes[random() % 9] - (random() % 2);
     if (size == 0) size = 1;
     switch (random() % 4) {
       case 0: {
@@ -240,7 +241,7 @@ TEST_F(ChannelsTest, BufferedTransfersMatchAPlainModel) {
 // continuing a run or starting elsewhere.
 TEST_F(ChannelsTest, TransfersAreAReadWithKeyThenAWrite) {
   const std::string source = RandomBytes(300000, 8);
-  const std::string key = RandomBytes(400000, 9);
+  const std::string key = RandomBytes(1200000, 9);
   WriteFile(folder.Path("source"), source);
   ASSERT_EQ(OpenChannel(1, folder.Path("source"), OpenPolicy::kReadOnly), kStatusDone);
   ASSERT_EQ(OpenChannel(2, folder.Path("out"), OpenPolicy::kUpdateOrCreate), kStatusDone);
@@ -251,7 +252,7 @@ TEST_F(ChannelsTest, TransfersAreAReadWithKeyThenAWrite) {
   };
   const Step steps[] = {{0, 0, 10},         {10, 10, 16384},      {16394, 16394, 262143},
                         {0, 278537, 262144}, {299990, 540681, 20}, {310000, 540701, 5},
-                        {5, 100, 300000},    {0, 300100, 1}};
+                        {5, 100, 300000},    {0, 300100, 1},       {7, 300101, 1200000}};
   std::string model;
   for (const Step& step : steps) {
     SCOPED_TRACE(step.size);
@@ -344,8 +345,19 @@ TEST_F(ChannelsTest, AWriteBeyondTheFileSizeLimitIsReported) {
     EXPECT_EQ(WriteBytes(2, bytes), kStatusShortWrite);
     EXPECT_EQ(ChannelPosition(2), 100000);
     EXPECT_TRUE(ChannelWriteFailed(2));
+    // Whole buffers written in the background: the loss shows at a later write.
+    ASSERT_EQ(OpenChannel(3, folder.Path("runs"), OpenPolicy::kWriteWithTruncation), kStatusDone);
+    int short_writes = 0;
+    for (int i = 0; i < 200; ++i) {
+      if (WriteBytes(3, bytes.data(), 16394) != kStatusDone) ++short_writes;
+    }
+    EXPECT_GT(short_writes, 0);
+    EXPECT_TRUE(ChannelWriteFailed(3));
     EXPECT_FALSE(CloseAllChannels());
   }
+  std::string runs;
+  while (runs.size() < 100000) runs += bytes.substr(0, 16394);
+  EXPECT_TRUE(ReadFile(folder.Path("runs")) == runs.substr(0, 100000));
   EXPECT_EQ(ReadFile(large), bytes.substr(0, 100000));
   EXPECT_LE(ReadFile(small).size(), 100000u);
   // A clean run afterwards reports success again.
