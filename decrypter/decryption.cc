@@ -99,6 +99,17 @@ bool LookUpFinalBlockFromStart(const KeyFile& keys, FinalBlock* final_block) {
 // How a pass over the full blocks ended.
 enum class PassEnd { kDone, kFailed, kStartAgain };
 
+// The lookup from the start found another record than the first try: the
+// blocks are restored again from its end, unless the final block is needed
+// and absent.
+PassEnd Disproved(const KeyFile& keys, const FinalBlock& final_block, StepEnd* end) {
+  if (Needed(keys) && !final_block.place.found) {
+    *end = MissingBlock();
+    return PassEnd::kFailed;
+  }
+  return PassEnd::kStartAgain;
+}
+
 // One pass over blocks 1 to NB - 2, from the container's position after the
 // final block's lookup. While that lookup is not confirmed, each block must
 // lie right where the one before it ended, the first at the start, and the
@@ -116,11 +127,7 @@ PassEnd RestorePass(const KeyFile& keys, FinalBlock* final_block,
     if (!final_block->confirmed &&
         !(place.found && place.value_offset - recordstore::kRecordHeaderSize == line_end) &&
         !LookUpFinalBlockFromStart(keys, final_block)) {
-      if (Needed(keys) && !final_block->place.found) {
-        *end = MissingBlock();
-        return PassEnd::kFailed;
-      }
-      return PassEnd::kStartAgain;
+      return Disproved(keys, *final_block, end);
     }
     line_end = recordstore::ChannelPosition(kContainerChannel);
     if (!place.found) {
@@ -141,11 +148,7 @@ PassEnd RestorePass(const KeyFile& keys, FinalBlock* final_block,
   if (!final_block->confirmed &&
       line_end != final_block->place.value_offset - recordstore::kRecordHeaderSize &&
       !LookUpFinalBlockFromStart(keys, final_block)) {
-    if (Needed(keys) && !final_block->place.found) {
-      *end = MissingBlock();
-      return PassEnd::kFailed;
-    }
-    return PassEnd::kStartAgain;
+    return Disproved(keys, *final_block, end);
   }
   final_block->confirmed = true;
   *end = ReadFailed() ? StepEnd::kReadFailed : StepEnd::kDone;
