@@ -19,6 +19,9 @@ namespace recordstore {
 namespace {
 
 constexpr int64_t kBufferSize = 1024 * 1024;
+// A read-ahead window takes only this much of the buffer: every page of
+// memory touched for the first time has its cost.
+constexpr int64_t kWindowSize = 256 * 1024;
 
 enum class Access { kRead, kWrite, kReadWrite };
 enum class BufferUse { kEmpty, kReadWindow, kPendingWrite };
@@ -390,7 +393,7 @@ int ReadBytesWith(int channel, char* destination, const char* key, size_t size) 
         got += n;
         continue;
       }
-      if (!goes_on || wanted - got >= kBufferSize) {  // straight into the destination
+      if (!goes_on || wanted - got >= kWindowSize) {  // straight into the destination
         int64_t n = ReadFileAt(c->file, destination + got, wanted - got, at);
         if (n < 0) {
           c->read_failed = true;
@@ -403,7 +406,7 @@ int ReadBytesWith(int channel, char* destination, const char* key, size_t size) 
         got += n;
         break;  // a short read is the end of the file
       }
-      int64_t n = ReadFileAt(c->file, c->buffer.get(), kBufferSize, at);
+      int64_t n = ReadFileAt(c->file, c->buffer.get(), kWindowSize, at);
       if (n < 0) {
         c->read_failed = true;
         c->use = BufferUse::kEmpty;
