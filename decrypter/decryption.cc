@@ -167,7 +167,7 @@ ByteString KeyFileName(const ByteString& target_name) {
 }
 
 void ReadValueBytes(int channel, const RecordPlace& place, int64_t offset, char* destination,
-                    size_t size, const char* key) {
+                    size_t size) {
   size_t held = 0;
   if (place.found && offset < place.length) {
     held = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size),
@@ -176,16 +176,10 @@ void ReadValueBytes(int channel, const RecordPlace& place, int64_t offset, char*
     recordstore::SetChannelPosition(channel, place.value_offset + offset);
     // The read zero-fills what the file does not hold; a refused one
     // leaves the bytes as they were.
-    int status = key == nullptr ? recordstore::ReadBytes(channel, destination, held)
-                                : recordstore::ReadXorBytes(channel, destination, key, held);
-    if (status != recordstore::kStatusDone) held = 0;
+    if (recordstore::ReadBytes(channel, destination, held) != recordstore::kStatusDone) held = 0;
     recordstore::SetChannelPosition(channel, position);
   }
-  if (key == nullptr) {
-    std::memset(destination + held, 0, size - held);
-  } else {
-    std::memcpy(destination + held, key + held, size - held);
-  }
+  std::memset(destination + held, 0, size - held);
 }
 
 bool HeaderMatches() {

@@ -35,11 +35,10 @@ ByteString KeyFileName(const ByteString& target_name);
 
 // Reads `size` bytes of a found value from byte `offset` (0-based) of the
 // value on into `destination`. Bytes past the value's length, past the end of
-// the file, or of a place not found are 0. When `key` is given, byte j comes
-// out combined with key[j] by exclusive or. The channel's position is left as
+// the file, or of a place not found are 0. The channel's position is left as
 // it was.
 void ReadValueBytes(int channel, const recordstore::RecordPlace& place, int64_t offset,
-                    char* destination, size_t size, const char* key = nullptr);
+                    char* destination, size_t size);
 
 // Looks up "Head" on the key-file channel. True when its value is exactly the
 // 18 header bytes; letter case counts and nothing is trimmed.

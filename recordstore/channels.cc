@@ -439,10 +439,6 @@ int ReadBytes(int channel, char* destination, size_t size) {
   return ReadBytesWith(channel, destination, nullptr, size);
 }
 
-int ReadXorBytes(int channel, char* destination, const char* key, size_t size) {
-  return ReadBytesWith(channel, destination, key, size);
-}
-
 int TransferXorBytes(int from_channel, int to_channel, const char* key, size_t size) {
   Channel* from = OpenChannelAt(from_channel);
   Channel* to = OpenChannelAt(to_channel);

@@ -84,15 +84,10 @@ int WriteBytes(int channel, const ByteString& bytes);
 // ChannelReadFailed and reads like the end of the file.
 int ReadBytes(int channel, char* destination, size_t size);
 
-// ReadBytes, then each destination[j] combined with key[j] by exclusive or,
-// in one pass: bytes past the end of the file come out as the key's bytes.
-// Returns as ReadBytes; a channel that is not open leaves `destination`
-// unchanged.
-int ReadXorBytes(int channel, char* destination, const char* key, size_t size);
-
-// ReadXorBytes of `size` bytes from `from_channel` followed by WriteBytes of
-// the result to `to_channel`, with the bytes combined straight into the
-// written channel's buffer. Returns as WriteBytes; kStatusRefused (nothing
+// ReadBytes of `size` bytes from `from_channel`, each byte j combined with
+// key[j] by exclusive or (bytes past the end of the file come out as the
+// key's bytes), then WriteBytes of the result to `to_channel`: in one pass,
+// straight into the written channel's buffer. Returns as WriteBytes; kStatusRefused (nothing
 // read or written) when either channel is not open or both are the same.
 int TransferXorBytes(int from_channel, int to_channel, const char* key, size_t size);
 

@@ -236,7 +236,7 @@ TEST_F(ChannelsTest, BufferedTransfersMatchAPlainModel) {
   EXPECT_TRUE(ReadFile(name) == model);
 }
 
-// A transfer is ReadXorBytes followed by WriteBytes of the result: sizes in
+// A transfer is a read combined with the key, then a write of the result: sizes in
 // and beyond one buffer, reads running past the end of the source, writes
 // continuing a run or starting elsewhere.
 TEST_F(ChannelsTest, TransfersAreAReadWithKeyThenAWrite) {
